@@ -1,0 +1,25 @@
+// Reads a module container, copies its code into an executable block and
+// resolves every fixup against the module's own symbols and the runtime table.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+class Runtime;
+
+namespace kr {
+
+struct LinkResult {
+  enum Status { kLinked, kMalformed, kUnresolved } status = kMalformed;
+  std::string missingName;     // the first unresolved target, for kUnresolved
+  void (*entry)() = nullptr;   // offset 0 of the code block, for kLinked
+};
+
+// The runtime table: link name -> address, built through nextSym and symValue.
+std::map<std::string, std::uint32_t> buildRuntimeTable(Runtime& runtime);
+
+LinkResult linkModule(const std::uint8_t* data, std::size_t size,
+                      const std::map<std::string, std::uint32_t>& runtimeTable);
+
+}  // namespace kr
