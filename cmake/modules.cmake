@@ -1,5 +1,6 @@
 # kr_add_module(NAME SOURCE [FLAGS ...]): compiles a C module source into
 # ${CMAKE_BINARY_DIR}/modules/NAME.krm with krconvert.
+file(GLOB KR_MODULE_HEADERS ${CMAKE_SOURCE_DIR}/include/korrin.h ${CMAKE_SOURCE_DIR}/include/korrin/*.h)
 set(KR_MODULE_DIR ${CMAKE_BINARY_DIR}/modules)
 file(MAKE_DIRECTORY ${KR_MODULE_DIR})
 set(KR_MODULE_CFLAGS -m32 -c -fno-pic -fno-pie -fno-common -fno-stack-protector -fcf-protection=none
@@ -13,7 +14,7 @@ function(kr_add_module name source)
     OUTPUT ${module}
     COMMAND ${CMAKE_C_COMPILER} ${KR_MODULE_CFLAGS} ${ARGN} ${source} -o ${object}
     COMMAND $<TARGET_FILE:krconvert> ${object} -o ${module}
-    DEPENDS ${source} krconvert ${CMAKE_SOURCE_DIR}/include/korrin.h
+    DEPENDS ${source} krconvert ${KR_MODULE_HEADERS}
     COMMENT "Module ${name}"
     VERBATIM)
   add_custom_target(module_${name} ALL DEPENDS ${module})

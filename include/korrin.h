@@ -16,25 +16,11 @@ extern "C" {
 
 typedef struct krString krString;
 
-/* ---- system ---- */
-void _fend(void);
-void _fstop(void);
-void _fapptitle(krString* title);
-void _fruntimeerror(krString* message);
-void _fexecfile(krString* command);
-void _fdelay(int millisecs);
-int _fmillisecs(void);
-int _fcreatetimer(int hertz);
-int _fwaittimer(int timer);
-void _ffreetimer(int timer);
-void _fdebuglog(krString* text);
-void __krDebugStmt(int a, int b);
-void __krDebugEnter(int a, int b, int c);
-void __krDebugLeave(void);
-
-/* ---- language support: strings ---- */
-krString* __krStrConst(const char* text);
-void __krStrRelease(krString* s);
+#include "korrin/system.h"   /* End, Stop, timers, DebugLog, trace hooks */
+#include "korrin/lang.h"     /* strings, arrays, objects, data, arithmetic */
+#include "korrin/library.h"  /* string and maths commands */
+#include "korrin/files.h"    /* files, directories, banks */
+#include "korrin/graphics.h" /* display, canvases, drawing */
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,1 @@
+/* Files, directories and banks. Included by korrin.h. */

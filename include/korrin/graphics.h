@@ -1,0 +1,1 @@
+/* Display, canvases and drawing. Included by korrin.h. */

@@ -1,0 +1,1 @@
+/* String and maths commands. Included by korrin.h. */

@@ -1,0 +1,2 @@
+#include <korrin.h>
+void __MAIN(void) {}

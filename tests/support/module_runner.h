@@ -1,0 +1,52 @@
+// Runs krrun on a module the way a user would, headless, and collects what it
+// printed and how it exited.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace krtest {
+
+struct RunResult {
+  int exitCode = -1;     // 0..255, or -1 when krrun was killed
+  bool timedOut = false;
+  std::string out;       // standard output
+  std::string err;       // standard error
+  // The "debugLog: ..." lines of the console debugger, without the prefix.
+  std::vector<std::string> logs() const;
+  bool errContains(const std::string& text) const { return err.find(text) != std::string::npos; }
+};
+
+struct RunOptions {
+  bool debug = true;                 // pass --debug (console debugger on stderr)
+  std::string workDir;               // current directory of the run ("" = a fresh temporary one)
+  std::string stdinText;             // fed to standard input
+  std::vector<std::string> env;      // extra NAME=VALUE settings
+  int timeoutMs = 20000;
+  std::vector<std::string> extraArgs;
+};
+
+// Path of a module built from tests/modules (or examples): modules/NAME.krm.
+std::string modulePath(const std::string& name);
+std::string buildPath(const std::string& file);  // build/FILE
+
+// Runs build/krrun [--debug] MODULE_PATH.
+RunResult runModule(const std::string& name, const RunOptions& options = RunOptions());
+// Runs any program with arguments (krrun, krpack, a packed game).
+RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& options = RunOptions());
+
+// A fresh empty directory under /tmp, removed by the caller's TempDir.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+}  // namespace krtest
