@@ -7,6 +7,9 @@ set(KR_MODULE_CFLAGS -m32 -c -fno-pic -fno-pie -fno-common -fno-stack-protector 
     -fno-asynchronous-unwind-tables -fno-builtin -ffreestanding -O1 -Wall
     -I${CMAKE_SOURCE_DIR}/include)
 
+# Every module; test binaries depend on it so building a test builds its modules.
+add_custom_target(kr_modules)
+
 function(kr_add_module name source)
   set(object ${KR_MODULE_DIR}/${name}.o)
   set(module ${KR_MODULE_DIR}/${name}.krm)
@@ -18,4 +21,5 @@ function(kr_add_module name source)
     COMMENT "Module ${name}"
     VERBATIM)
   add_custom_target(module_${name} ALL DEPENDS ${module})
+  add_dependencies(kr_modules module_${name})
 endfunction()

@@ -1,8 +1,11 @@
+// Modules compiled from C, run by krrun headless: how a run ends, fails and
+// reports.
 #include <gtest/gtest.h>
 
 #include "tests/support/module_runner.h"
 
 using namespace krtest;
+using Lines = std::vector<std::string>;
 
 TEST(ModuleRun, EmptyModuleReturnsAndReportsEnd) {
   RunResult r = runModule("core_empty_return");
@@ -10,9 +13,111 @@ TEST(ModuleRun, EmptyModuleReturnsAndReportsEnd) {
   EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
 }
 
-TEST(ModuleRun, DivisionByZeroInModuleCode) {
-  RunResult r = runModule("core_div_zero");
+TEST(ModuleRun, EndDeepInsideNestedCallsUnwindsQuietly) {
+  RunResult r = runModule("core_end_nested");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.logs(), std::vector<std::string>{"before"});
+  EXPECT_EQ(r.logs(), Lines{"ending at the bottom"});
+  EXPECT_FALSE(r.errContains("debugInfo")) << r.err;
+  EXPECT_FALSE(r.errContains("debugError")) << r.err;
+}
+
+TEST(ModuleRun, RuntimeErrorMessageIsCutTo255Characters) {
+  RunResult r = runModule("core_runtime_error");
+  EXPECT_EQ(r.exitCode, 0);
+  std::string expected;
+  for (int i = 0; i < 255; ++i) expected += static_cast<char>('a' + i % 26);
+  EXPECT_TRUE(r.errContains("debugError: " + expected + "\n")) << r.err;
+  EXPECT_TRUE(r.logs().empty());
+  EXPECT_FALSE(r.errContains("Program has ended"));
+}
+
+TEST(ModuleRun, DefaultDebuggerShowsErrorBoxTextOnStandardError) {
+  RunOptions quiet;
+  quiet.debug = false;
+  RunResult r = runModule("core_div_zero", quiet);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "Error!: Integer divide by zero\n");
+}
+
+struct FaultCase {
+  const char* module;
+  const char* message;
+};
+
+class FaultInModuleCode : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultInModuleCode, EndsTheRunWithItsMessage) {
+  RunResult r = runModule(GetParam().module);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.logs(), Lines{"before"});
+  EXPECT_TRUE(r.errContains(std::string("debugError: ") + GetParam().message + "\n")) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultInModuleCode,
+                         ::testing::Values(FaultCase{"core_div_zero", "Integer divide by zero"},
+                                           FaultCase{"core_null_write", "Illegal memory address"},
+                                           FaultCase{"core_recursion", "Stack overflow!"}));
+
+TEST(ModuleRun, UnresolvedNameStopsLinkingWithExitCodeZero) {
+  RunResult r = runModule("core_unresolved");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "Can't find symbol: _fnosuchcommand\n");
+}
+
+TEST(ModuleRun, ModuleFunctionNamedLikeACommandTakesItsFixups) {
+  RunResult r = runModule("core_shadow_command");
+  EXPECT_EQ(r.logs(), (Lines{"module's own End", "module's own End", "calls=2"}));
+  EXPECT_TRUE(r.errContains("Program has ended"));
+}
+
+TEST(ModuleRun, TimerTicksAtItsRate) {
+  RunResult r = runModule("core_timer");
+  Lines logs = r.logs();
+  ASSERT_EQ(logs.size(), 4u) << r.err;
+  EXPECT_EQ(logs[0], "first=1");
+  int ticks = std::stoi(logs[1].substr(6));
+  EXPECT_GE(ticks, 47);
+  EXPECT_LE(ticks, 53);
+  int late = std::stoi(logs[2].substr(8));
+  EXPECT_GE(late, 2);
+  EXPECT_LE(late, 4);
+  EXPECT_EQ(logs[3], "freed twice");
+}
+
+TEST(ModuleRun, TimerOfZeroHertzIsADivisionByZero) {
+  RunResult r = runModule("core_timer_zero");
   EXPECT_TRUE(r.errContains("debugError: Integer divide by zero")) << r.err;
+  EXPECT_TRUE(r.logs().empty());
+}
+
+TEST(ModuleRun, SystemCommandsTitleClockDelayAndExecFile) {
+  TempDir dir;
+  RunOptions options;
+  options.workDir = dir.path();
+  RunResult r = runModule("core_system", options);
+  Lines logs = r.logs();
+  ASSERT_EQ(logs.size(), 4u) << r.err;
+  int delay = std::stoi(logs[0].substr(9));
+  EXPECT_GE(delay, 250);
+  EXPECT_LT(delay, 400);
+  EXPECT_LT(std::stoi(logs[1].substr(7)), 50);
+  EXPECT_EQ(logs[2], "after exec");
+  EXPECT_EQ(logs[3], "");
+  EXPECT_EQ(readFile(dir.file("execfile.txt")), "ran\n");
+}
+
+TEST(ModuleRun, StopWaitsForEnterOnTheConsoleDebugger) {
+  RunOptions options;
+  options.stdinText = "\n";
+  options.timeoutMs = 3000;
+  RunResult r = runModule("core_stop", options);
+  // The program resumes after Enter, then waits in Delay until killed.
+  EXPECT_TRUE(r.timedOut);
+  EXPECT_EQ(r.logs(), (Lines{"before stop", "resumed"}));
+  auto stop = r.err.find("debugStop");
+  auto run = r.err.find("debugRun");
+  ASSERT_NE(stop, std::string::npos) << r.err;
+  ASSERT_NE(run, std::string::npos) << r.err;
+  EXPECT_LT(stop, run);
 }

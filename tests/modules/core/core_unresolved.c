@@ -1,0 +1,3 @@
+#include "core_support.h"
+void _fnosuchcommand(void);
+void __MAIN(void) { _fnosuchcommand(); }
