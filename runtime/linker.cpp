@@ -6,8 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/command_table.h"
-#include "runtime/runtime_api.h"
 
 namespace kr {
 
@@ -102,6 +100,8 @@ class CodeBlock {
     if (codeEnd > 0 && mprotect(base_, codeEnd, PROT_READ | PROT_EXEC) != 0) return false;
     return true;  // the data pages stay read-write
   }
+  void* mapping() const { return base_; }
+  std::size_t length() const { return length_; }
   void release() {
     if (base_) munmap(base_, length_);
     base_ = nullptr;
@@ -114,13 +114,6 @@ class CodeBlock {
 };
 
 }  // namespace
-
-std::map<std::string, std::uint32_t> buildRuntimeTable(Runtime& runtime) {
-  std::map<std::string, std::uint32_t> table;
-  while (const char* name = runtime.nextSym())
-    table[linkName(name)] = static_cast<std::uint32_t>(runtime.symValue(name));
-  return table;
-}
 
 LinkResult linkModule(const std::uint8_t* data, std::size_t size,
                       const std::map<std::string, std::uint32_t>& runtimeTable) {
@@ -186,7 +179,16 @@ LinkResult linkModule(const std::uint8_t* data, std::size_t size,
   }
   result.status = LinkResult::kLinked;
   result.entry = reinterpret_cast<void (*)()>(base);
+  result.mapping = block.mapping();
+  result.mappingLength = block.length();
   return result;
+}
+
+void releaseLinkedModule(LinkResult& linked) {
+  if (linked.mapping) munmap(linked.mapping, linked.mappingLength);
+  linked.mapping = nullptr;
+  linked.entry = nullptr;
+  linked.status = LinkResult::kMalformed;
 }
 
 }  // namespace kr

@@ -14,7 +14,13 @@ struct LinkResult {
   enum Status { kLinked, kMalformed, kUnresolved } status = kMalformed;
   std::string missingName;     // the first unresolved target, for kUnresolved
   void (*entry)() = nullptr;   // offset 0 of the code block, for kLinked
+  void* mapping = nullptr;     // the pages holding the block
+  std::size_t mappingLength = 0;
 };
+
+// A run's code block is never freed; tools that link many modules (tests,
+// benchmarks, fuzzers) give theirs back with this.
+void releaseLinkedModule(LinkResult& linked);
 
 // The runtime table: link name -> address, built through nextSym and symValue.
 std::map<std::string, std::uint32_t> buildRuntimeTable(Runtime& runtime);

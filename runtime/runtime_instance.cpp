@@ -5,6 +5,7 @@
 
 #include "host/host_runtime.h"
 #include "runtime/command_table.h"
+#include "runtime/linker.h"
 #include "runtime/run.h"
 #include "runtime/runtime_api.h"
 
@@ -71,6 +72,14 @@ class RuntimeImpl final : public Runtime {
 };
 
 }  // namespace
+
+std::map<std::string, std::uint32_t> buildRuntimeTable(Runtime& runtime) {
+  std::map<std::string, std::uint32_t> table;
+  while (const char* name = runtime.nextSym())
+    table[linkName(name)] = static_cast<std::uint32_t>(runtime.symValue(name));
+  return table;
+}
+
 }  // namespace kr
 
 extern "C" __attribute__((visibility("default"))) Runtime* runtimeGetRuntime() {
