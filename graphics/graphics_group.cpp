@@ -1,10 +1,62 @@
 // The graphics and images group: registration table, init and shutdown.
+#include "graphics/graphics_commands.h"
 #include "runtime/command_table.h"
 
 namespace kr {
 
-// Not built yet: registers nothing and its init succeeds.
+namespace {
+
+using namespace gfx;
+
+const CommandEntry kGraphicsCommands[] = {
+    KR_ENTRY("%CountGfxDrivers", countGfxDrivers),
+    KR_ENTRY("$GfxDriverName%driver", gfxDriverName),
+    KR_ENTRY("SetGfxDriver%driver", setGfxDriver),
+    KR_ENTRY("%CountGfxModes", countGfxModes),
+    KR_ENTRY("%GfxModeWidth%mode", gfxModeWidth),
+    KR_ENTRY("%GfxModeHeight%mode", gfxModeHeight),
+    KR_ENTRY("%GfxModeDepth%mode", gfxModeDepth),
+    KR_ENTRY("%FindGfxMode%width%height%depth", findGfxMode),
+    KR_ENTRY("%GfxModeExists%width%height%depth", gfxModeExists),
+    KR_ENTRY("%TotalVidMem", totalVidMem),
+    KR_ENTRY("%AvailVidMem", availVidMem),
+    KR_ENTRY("Graphics%width%height%depth=0%mode=0", graphics),
+    KR_ENTRY("EndGraphics", endGraphics),
+    KR_ENTRY("%FrontBuffer", frontBuffer),
+    KR_ENTRY("%BackBuffer", backBuffer),
+    KR_ENTRY("%ScanLine", scanLine),
+    KR_ENTRY("VWait%frames=1", vWait),
+    KR_ENTRY("Flip%vwait=1", flip),
+    KR_ENTRY("%GraphicsWidth", graphicsWidth),
+    KR_ENTRY("%GraphicsHeight", graphicsHeight),
+    KR_ENTRY("%GraphicsDepth", graphicsDepth),
+    KR_ENTRY("SetBuffer%buffer", setBuffer),
+    KR_ENTRY("%GraphicsBuffer", graphicsBuffer),
+    KR_ENTRY("%SaveBuffer%buffer$bmpfile", saveBuffer),
+    KR_ENTRY("LockBuffer%buffer=0", lockBuffer),
+    KR_ENTRY("UnlockBuffer%buffer=0", unlockBuffer),
+    KR_ENTRY("%ReadPixel%x%y%buffer=0", readPixel),
+    KR_ENTRY("WritePixel%x%y%argb%buffer=0", writePixel),
+    KR_ENTRY("%ReadPixelFast%x%y%buffer=0", readPixelFast),
+    KR_ENTRY("WritePixelFast%x%y%argb%buffer=0", writePixelFast),
+    KR_ENTRY("Origin%x%y", origin),
+    KR_ENTRY("Viewport%x%y%width%height", viewport),
+    KR_ENTRY("Color%red%green%blue", color),
+    KR_ENTRY("GetColor%x%y", getColor),
+    KR_ENTRY("%ColorRed", colorRed),
+    KR_ENTRY("%ColorGreen", colorGreen),
+    KR_ENTRY("%ColorBlue", colorBlue),
+    KR_ENTRY("ClsColor%red%green%blue", clsColor),
+    KR_ENTRY("Cls", cls),
+    KR_ENTRY("Plot%x%y", plot),
+    KR_ENTRY("Line%x1%y1%x2%y2", line),
+    KR_ENTRY("Rect%x%y%width%height%solid=1", rect),
+    KR_ENTRY("Oval%x%y%width%height%solid=1", oval),
+};
+
+}  // namespace
+
 extern const CommandGroup graphicsGroup;
-const CommandGroup graphicsGroup = {"graphics and images", nullptr, 0, nullptr, nullptr};
+const CommandGroup graphicsGroup = KR_GROUP("graphics and images", kGraphicsCommands, init, shutdown);
 
 }  // namespace kr

@@ -16,6 +16,10 @@
 #ifndef KORRIN_LANG_H
 #define KORRIN_LANG_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef struct krString krString;
 
 /* Element and field type codes. */
@@ -122,5 +126,9 @@ float __krFPow(float a, float b);
 
 /* ---- commands ---- */
 void _fruntimestats(void);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -1,0 +1,60 @@
+// Cost of the module boundary: module code calls a trivial routine 10 million
+// times, once through the boundary wrapper and once directly.
+#include <cstdio>
+
+#include "bench/bench_module.h"
+#include "runtime/boundary.h"
+#include "runtime/linker.h"
+
+namespace {
+
+__attribute__((noinline)) int trivial(int x) { return x + 1; }
+
+constexpr std::uint32_t kCalls = 10000000;
+
+// loop: push ecx; push ecx; call _ftrivial; add esp,4; pop ecx; dec ecx; jnz loop; ret
+std::vector<std::uint8_t> callLoopModule() {
+  std::vector<std::uint8_t> code = {0x53, 0xB9};  // push ebx; mov ecx, kCalls
+  krbench::put32(code, kCalls);
+  std::size_t loop = code.size();
+  code.insert(code.end(), {0x51, 0x51, 0xE8, 0xFC, 0xFF, 0xFF, 0xFF, 0x83, 0xC4, 0x04, 0x59, 0x49, 0x75});
+  std::size_t fixup = loop + 3;
+  code.push_back(static_cast<std::uint8_t>(loop - (code.size() + 1)));
+  code.insert(code.end(), {0x5B, 0xC3});  // pop ebx; ret
+  std::vector<std::uint8_t> module;
+  krbench::put32(module, static_cast<std::uint32_t>(code.size()));
+  module.insert(module.end(), code.begin(), code.end());
+  krbench::put32(module, 0);
+  krbench::put32(module, 1);
+  krbench::putEntry(module, "_ftrivial", static_cast<std::uint32_t>(fixup));
+  krbench::put32(module, 0);
+  return module;
+}
+
+double timeCalls(void* routine) {
+  std::vector<std::uint8_t> module = callLoopModule();
+  std::map<std::string, std::uint32_t> table = {
+      {"_ftrivial", static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(routine))}};
+  kr::LinkResult linked = kr::linkModule(module.data(), module.size(), table);
+  if (linked.status != kr::LinkResult::kLinked) return -1;
+  double best = 1e9;
+  for (int round = 0; round < 5; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    linked.entry();
+    best = std::min(best, krbench::secondsSince(start));
+  }
+  kr::releaseLinkedModule(linked);
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  double direct = timeCalls(reinterpret_cast<void*>(&trivial));
+  double wrapped = timeCalls(reinterpret_cast<void*>(&kr::Boundary<&trivial>::entry));
+  std::printf("module boundary, %u calls from module code (best of 5)\n", kCalls);
+  std::printf("  direct call      %8.2f ms  %6.2f ns/call\n", direct * 1e3, direct * 1e9 / kCalls);
+  std::printf("  boundary wrapper %8.2f ms  %6.2f ns/call\n", wrapped * 1e3, wrapped * 1e9 / kCalls);
+  std::printf("  ratio wrapper/direct: %.2f (target <= 1.30)\n", wrapped / direct);
+  return 0;
+}

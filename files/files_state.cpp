@@ -1,0 +1,52 @@
+#include "files/files_state.h"
+
+#include "lang/kr_string.h"
+#include "runtime/errors.h"
+
+namespace kr {
+namespace files {
+
+FileSystem* gFileSystem = nullptr;
+
+namespace {
+BankSet gBanks;
+}  // namespace
+
+BankSet& banks() { return gBanks; }
+
+FileStream* missingFile() {
+  if (debugFlag) raiseRuntimeError("File does not exist");
+  return nullptr;
+}
+
+DirScan* liveDir(int handle) {
+  DirScan* d = gFileSystem ? gFileSystem->findDir(handle) : nullptr;
+  if (!d && debugFlag) raiseRuntimeError("Directory does not exist");
+  return d;
+}
+
+Bank* liveBank(int handle) {
+  Bank* b = gBanks.find(handle);
+  if (!b && debugFlag) raiseRuntimeError("Bank does not exist");
+  return b;
+}
+
+std::string takeText(krString* s) { return krStringTake(s); }
+
+bool init() {
+  HostRuntime* host = currentHost();
+  if (!host) return false;
+  gFileSystem = host->openDriver<FileSystem>(DriverSlot::FileSystem, [] { return new FileSystem; });
+  return gFileSystem != nullptr;
+}
+
+void shutdown() {
+  gBanks.freeAll();
+  if (gFileSystem) {
+    if (HostRuntime* host = currentHost()) host->closeDriver(DriverSlot::FileSystem, gFileSystem);
+  }
+  gFileSystem = nullptr;
+}
+
+}  // namespace files
+}  // namespace kr

@@ -1,0 +1,148 @@
+// The display commands run headless: modes, depths, the graphics state across
+// display changes, timing, and the errors (and the silence) of bad arguments.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/graphics/picture_files.h"
+#include "tests/support/module_runner.h"
+
+using namespace krtest;
+
+namespace {
+
+std::string value(const RunResult& r, const std::string& label) {
+  for (const std::string& line : r.logs())
+    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
+  return "(missing)";
+}
+
+int number(const RunResult& r, const std::string& label) { return std::atoi(value(r, label).c_str()); }
+
+bool logged(const RunResult& r, const std::string& line) {
+  auto logs = r.logs();
+  return std::find(logs.begin(), logs.end(), line) != logs.end();
+}
+
+TEST(Display, ModesAreTheDesktopsSizesAtThreeDepths) {
+  // The headless display is a 1024 x 768 desktop that reports no modes of its own.
+  RunResult r = runModule("gfx_modes");
+  ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  EXPECT_EQ(value(r, "drivers"), "1");
+  EXPECT_TRUE(logged(r, "display"));
+  EXPECT_EQ(value(r, "modes"), "9");
+  const char* modes[] = {"640x480x16", "640x480x24", "640x480x32", "800x600x16", "800x600x24",
+                         "800x600x32", "1024x768x16", "1024x768x24", "1024x768x32"};
+  for (const char* m : modes) EXPECT_TRUE(logged(r, std::string("mode ") + m)) << m;
+  EXPECT_EQ(value(r, "find_640_480_32"), "3");
+  EXPECT_EQ(value(r, "find_640_480_0"), "0");  // depth 0 matches nothing
+  EXPECT_EQ(value(r, "exists_640_480_0"), "0");
+  EXPECT_EQ(value(r, "exists_800_600_16"), "1");
+  EXPECT_EQ(value(r, "exists_1280_720_32"), "0");  // larger than the desktop
+}
+
+TEST(Display, WindowsUseTheDesktopDepthAndFullScreenTheRequestedOne) {
+  RunResult r = runModule("gfx_modes");
+  EXPECT_TRUE(logged(r, "startup 400x300x32"));
+  EXPECT_TRUE(logged(r, "window 320x200x32")) << "depth 16 asked, desktop depth given";
+  EXPECT_TRUE(logged(r, "full_screen_depth_0 320x200x16"));
+  EXPECT_TRUE(logged(r, "full_screen_depth_24 320x200x24"));
+  EXPECT_TRUE(logged(r, "scaled 320x200x32"));
+  EXPECT_EQ(value(r, "total_vid_mem"), std::to_string(256 << 20));
+  int used = number(r, "vid_mem_used");
+  EXPECT_GE(used, 320 * 200 * 4);  // the window's one store at least
+  EXPECT_LT(used, 4 << 20);        // the start-up window's store is gone
+}
+
+TEST(Display, VWaitAndFlipFollowTheRefreshPeriod) {
+  RunResult r = runModule("gfx_modes");
+  EXPECT_EQ(value(r, "scanline_in_range"), "1");
+  EXPECT_LE(number(r, "vwait_10_ms"), 40) << "VWait 10 waits for one blank only";
+  EXPECT_GE(number(r, "ten_vwaits_ms"), 130);
+  EXPECT_LE(number(r, "ten_vwaits_ms"), 400);
+  EXPECT_GE(number(r, "ten_synced_flips_ms"), 130);
+  EXPECT_LE(number(r, "ten_free_flips_ms"), 100);
+}
+
+TEST(Display, GraphicsStateAcrossDisplayChanges) {
+  TempDir dir;
+  RunOptions options;
+  options.workDir = dir.path();
+  RunResult r = runModule("gfx_state", options);
+  ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  EXPECT_EQ(value(r, "after_early_endgraphics_blue"), "3");
+  EXPECT_EQ(value(r, "after_early_endgraphics_width"), "400");
+  EXPECT_EQ(value(r, "colour_reset"), "1");
+  EXPECT_EQ(value(r, "current_is_front"), "1");
+  EXPECT_EQ(value(r, "front_differs_from_back"), "1");
+  EXPECT_EQ(value(r, "shared_pixel"), std::to_string(0x123456));
+  EXPECT_EQ(value(r, "plot_after_setbuffer"), std::to_string(0xFFFFFF));
+  EXPECT_EQ(value(r, "fast_pixel"), std::to_string(0xFF0000));
+  EXPECT_EQ(value(r, "endgraphics_width"), "400");
+  EXPECT_EQ(value(r, "endgraphics_height"), "300");
+  EXPECT_EQ(value(r, "endgraphics_again_width"), "400");
+  EXPECT_EQ(value(r, "save_one_pixel"), "1");
+  EXPECT_EQ(value(r, "save_nowhere"), "0");
+  std::string one = readFile(dir.file("one.bmp"));
+  ASSERT_EQ(one.size(), 58u);
+  EXPECT_EQ(one.substr(0, 2), "BM");
+  EXPECT_EQ(one.substr(54), std::string(4, '\0'));  // one black pixel and a byte of padding
+}
+
+TEST(Display, IllegalModeFailsWithAndWithoutDebugging) {
+  RunResult debugging = runModule("gfx_illegal_mode");
+  EXPECT_TRUE(debugging.errContains("debugError: Illegal Graphics mode")) << debugging.err;
+  EXPECT_FALSE(logged(debugging, "survived=1"));
+  RunOptions plain;
+  plain.debug = false;
+  RunResult r = runModule("gfx_illegal_mode", plain);
+  EXPECT_TRUE(r.errContains("Error!: Illegal Graphics mode")) << r.err;
+  EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(Display, AbsurdSizesCannotSetAMode) {
+  for (const char* module : {"gfx_absurd_size", "gfx_negative_size"}) {
+    RunResult r = runModule(module);
+    EXPECT_TRUE(r.errContains("debugError: Unable to set graphics mode")) << module << ": " << r.err;
+    EXPECT_FALSE(logged(r, "survived=1"));
+    EXPECT_EQ(r.exitCode, 0);
+  }
+}
+
+TEST(Display, UnknownHandlesAreErrorsOnlyWhenDebugging) {
+  RunResult missing = runModule("gfx_no_buffer");
+  EXPECT_TRUE(missing.errContains("debugError: Buffer does not exist")) << missing.err;
+  RunResult badIndex = runModule("gfx_bad_handles");
+  EXPECT_EQ(value(badIndex, "fast_read"), "0");  // fast commands never check
+  EXPECT_TRUE(badIndex.errContains("debugError: Illegal graphics mode index")) << badIndex.err;
+
+  TempDir dir;
+  RunOptions plain;
+  plain.debug = false;
+  plain.workDir = dir.path();
+  RunResult quiet = runModule("gfx_bad_handles", plain);
+  EXPECT_FALSE(quiet.errContains("Error!")) << quiet.err;
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_FALSE(readFile(dir.file("survived.bmp")).empty()) << "the program ran to its end";
+  EXPECT_TRUE(readFile(dir.file("junk.bmp")).empty());
+}
+
+TEST(Display, HostileCoordinatesDrawOnlyInsideTheViewport) {
+  TempDir dir;
+  RunOptions options;
+  options.workDir = dir.path();
+  RunResult r = runModule("gfx_hostile", options);
+  ASSERT_TRUE(logged(r, "survived=1")) << r.err;
+  gfxtest::Picture p = gfxtest::readBmp(dir.file("hostile.bmp"));
+  ASSERT_TRUE(p.valid());
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (x < 100 || x >= 200 || y < 50 || y >= 150) {
+        // Only the fast writes may land outside, and they keep to the canvas.
+        if (p.at(x, y) != 0) {
+          EXPECT_TRUE(x == 0 || x == 1 || x == 150 || y == 0 || y == 1 || y == 150) << x << "," << y;
+        }
+      }
+}
+
+}  // namespace
