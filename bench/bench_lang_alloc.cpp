@@ -73,14 +73,15 @@ long objects(ObjType* type) {
 
 template <typename F>
 void measure(const char* what, F step) {
+  const unsigned long first = gAllocations;
   for (int i = 0; i < 20; ++i) step();  // warm-up: the pools grow here
   const unsigned long before = gAllocations;
   long operations = 0;
   auto start = benchlang::Clock::now();
   for (int i = 0; i < 2000; ++i) operations += step();
   double seconds = benchlang::secondsSince(start);
-  std::printf("%-34s %12ld operations %8.1f Mops/s   heap allocations %lu\n", what, operations,
-              operations / seconds / 1e6, gAllocations - before);
+  std::printf("%-32s warm-up allocations %4lu | then %10ld operations %6.1f Mops/s, heap allocations %lu\n",
+              what, before - first, operations, operations / seconds / 1e6, gAllocations - before);
 }
 
 }  // namespace

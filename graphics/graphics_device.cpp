@@ -142,6 +142,19 @@ bool GraphicsDevice::start(int width, int height, int depth) {
   } else {
     depth = desktopDepth(window);
   }
+  if (!makeCanvases(width, height, depth) || !showWindow(window, width, height)) return false;
+  host_.setGraphicsModeKind(kind_);
+  if (!makeRenderer(depth)) return false;
+  measureRefresh(window);
+  front_->clear();
+  back_->clear();
+  present();
+  startRefreshTimer();
+  return true;
+}
+
+// A window's front and back canvas share one store; full screen has two.
+bool GraphicsDevice::makeCanvases(int width, int height, int depth) {
   PixelFormat format = PixelFormat::forDepth(depth);
   auto frontStore = PixelStore::create(width, height, format);
   if (!frontStore) return false;
@@ -149,37 +162,29 @@ bool GraphicsDevice::start(int width, int height, int depth) {
   if (!backStore) return false;
   front_ = std::make_unique<Canvas>(this, frontStore);
   back_ = std::make_unique<Canvas>(this, backStore);
+  return true;
+}
 
-  bool hidden = SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN;
-  if (kind_ == kFullScreen) {
-    if (!coverDesktop(window)) return false;
-  } else {
-    SDL_SetWindowResizable(window, kind_ == kScaledWindow ? SDL_TRUE : SDL_FALSE);
-    // A scaled window keeps the size it has; one never shown gets the canvas size.
-    if (kind_ == kFixedWindow || hidden) SDL_SetWindowSize(window, width, height);
-    SDL_ShowWindow(window);
-  }
-  host_.setGraphicsModeKind(kind_);
-  if (!makeRenderer()) return false;
-  texture_ = SDL_CreateTexture(renderer_, textureFormat(depth), SDL_TEXTUREACCESS_STREAMING, width, height);
-  if (!texture_) return false;
-  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+bool GraphicsDevice::showWindow(SDL_Window* window, int width, int height) {
+  if (kind_ == kFullScreen) return coverDesktop(window);
+  bool neverShown = SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN;
+  SDL_SetWindowResizable(window, kind_ == kScaledWindow ? SDL_TRUE : SDL_FALSE);
+  // A scaled window keeps the size it has; one never shown gets the canvas size.
+  if (kind_ == kFixedWindow || neverShown) SDL_SetWindowSize(window, width, height);
+  SDL_ShowWindow(window);
+  return true;
+}
 
+void GraphicsDevice::measureRefresh(SDL_Window* window) {
   SDL_DisplayMode mode;
   int hz = kDefaultRefreshHz;
-  scanLines_ = height;
+  scanLines_ = front_->height();
   if (SDL_GetDesktopDisplayMode(windowDisplay(window), &mode) == 0) {
     if (mode.refresh_rate > 0) hz = mode.refresh_rate;
     if (mode.h > 0) scanLines_ = mode.h;
   }
   refreshNs_ = 1000000000 / hz;
   epochNs_ = monotonicNs();
-
-  front_->clear();
-  back_->clear();
-  present();
-  startRefreshTimer();
-  return true;
 }
 
 // A borderless window over the whole desktop, then full screen for the window
@@ -207,12 +212,16 @@ void GraphicsDevice::restoreWindow(SDL_Window* window) {
   SDL_SetWindowPosition(window, saved_.x, saved_.y);
 }
 
-bool GraphicsDevice::makeRenderer() {
+bool GraphicsDevice::makeRenderer(int depth) {
   SDL_Window* window = host_.window();
   renderer_ = SDL_CreateRenderer(window, -1, 0);
   if (!renderer_) renderer_ = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) return false;
   setVsync(false);
+  texture_ = SDL_CreateTexture(renderer_, textureFormat(depth), SDL_TEXTUREACCESS_STREAMING, front_->width(),
+                               front_->height());
+  if (!texture_) return false;
+  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
   return true;
 }
 
@@ -298,13 +307,18 @@ void GraphicsDevice::flip(bool waitForBlank) {
     front_->setModificationCount(backCount);
   }
   if (waitForBlank) {
-    std::int64_t before = monotonicNs();
     if (show) {
       setVsync(true);
       present();
     }
-    // A renderer whose present did not wait (no display sync) is paced by the clock.
-    if (monotonicNs() - before < refreshNs_ / 4) sleepUntilNs(nextBlankNs());
+    // Synced presents come a refresh period apart. Sooner means the renderer
+    // did not wait (no display sync there), so the clock paces instead.
+    std::int64_t now = monotonicNs();
+    if (!show || now - lastSyncedFlipNs_ < refreshNs_ * 3 / 4) {
+      sleepUntilNs(nextBlankNs());
+      now = monotonicNs();
+    }
+    lastSyncedFlipNs_ = now;
   } else if (show) {
     setVsync(false);
     present();

@@ -67,7 +67,10 @@ class GraphicsDevice : public Driver {
   bool start(int width, int height, int depth);
   bool coverDesktop(SDL_Window* window);
   void restoreWindow(SDL_Window* window);
-  bool makeRenderer();
+  bool makeCanvases(int width, int height, int depth);
+  bool showWindow(SDL_Window* window, int width, int height);
+  bool makeRenderer(int depth);
+  void measureRefresh(SDL_Window* window);
   void present();
   void startRefreshTimer();
   void stopRefreshTimer();
@@ -91,6 +94,7 @@ class GraphicsDevice : public Driver {
   int scanLines_ = 0;
   std::atomic<std::uint32_t> lastShown_{0};
   std::uint32_t lastFlippedBack_ = 0;
+  std::int64_t lastSyncedFlipNs_ = 0;
 
   std::thread refreshThread_;
   std::mutex refreshMutex_;

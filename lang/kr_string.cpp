@@ -371,19 +371,27 @@ float strToFloat(krString* s) {
 
 krString* strFromFloat(float f) { return krStringFromFloat(f); }
 
+namespace {
+
+// The rest of a literal longer than the record's own text; n bytes are copied.
+__attribute__((noinline)) krString* constTail(krString* r, const char* text, std::uint32_t n) {
+  const std::size_t length = n + std::strlen(text + n);
+  if (!tryReserve(r, length, n)) {
+    deleteRecord(r);
+    outOfMemory();
+  }
+  std::memcpy(r->data + n, text + n, length - n);
+  setLength(r, static_cast<std::uint32_t>(length));
+  return r;
+}
+
+}  // namespace
+
 krString* strConst(const char* text) {
   krString* r = newRecord();
   std::uint32_t n = 0;
   for (; n < kInlineCapacity && text[n]; ++n) r->inlineText[n] = text[n];  // most literals are short
-  if (text[n]) {
-    const std::size_t length = n + std::strlen(text + n);
-    if (!tryReserve(r, length, n)) {
-      deleteRecord(r);
-      outOfMemory();
-    }
-    std::memcpy(r->data + n, text + n, length - n);
-    n = static_cast<std::uint32_t>(length);
-  }
+  if (text[n]) return constTail(r, text, n);
   setLength(r, n);
   return r;
 }

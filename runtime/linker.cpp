@@ -77,28 +77,33 @@ std::uint32_t dataBoundary(const std::vector<Entry>& symbols, std::uint32_t code
   return boundary;
 }
 
+// The block is page-aligned so the module's own alignment holds. Pages wholly
+// before the data boundary become read-execute, pages after it stay
+// read-write; a page holding both code and data (a module whose data does not
+// start on a page) must stay writable and executable.
 class CodeBlock {
  public:
   bool allocate(std::uint32_t codeSize, std::uint32_t boundary) {
     page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     boundary_ = boundary;
-    pad_ = boundary ? (page_ - boundary % page_) % page_ : 0;
-    std::size_t used = pad_ + (codeSize ? codeSize : 1);
+    std::size_t used = codeSize ? codeSize : 1;
     length_ = (used + page_ - 1) / page_ * page_;
     void* p = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return false;
     base_ = static_cast<std::uint8_t*>(p);
-    // Anything outside the code traps rather than running on; an empty module returns at once.
+    // Anything past the code traps rather than running on; an empty module returns at once.
     std::memset(base_, 0xCC, length_);
-    if (codeSize == 0) base_[pad_] = 0xC3;
+    if (codeSize == 0) base_[0] = 0xC3;
     return true;
   }
-  std::uint8_t* start() const { return base_ + pad_; }
+  std::uint8_t* start() const { return base_; }
   bool protect() {
-    if (boundary_ == 0) return mprotect(base_, length_, PROT_READ | PROT_WRITE | PROT_EXEC) == 0;
-    std::size_t codeEnd = pad_ + boundary_;  // a page boundary by construction
-    if (codeEnd > 0 && mprotect(base_, codeEnd, PROT_READ | PROT_EXEC) != 0) return false;
-    return true;  // the data pages stay read-write
+    const int rx = PROT_READ | PROT_EXEC, rwx = PROT_READ | PROT_WRITE | PROT_EXEC;
+    if (boundary_ == 0) return mprotect(base_, length_, rwx) == 0;
+    std::size_t codePages = boundary_ / page_ * page_;
+    if (codePages && mprotect(base_, codePages, rx) != 0) return false;
+    if (boundary_ % page_ && mprotect(base_ + codePages, page_, rwx) != 0) return false;
+    return true;
   }
   void* mapping() const { return base_; }
   std::size_t length() const { return length_; }
@@ -109,7 +114,7 @@ class CodeBlock {
 
  private:
   std::uint8_t* base_ = nullptr;
-  std::size_t page_ = 4096, pad_ = 0, length_ = 0;
+  std::size_t page_ = 4096, length_ = 0;
   std::uint32_t boundary_ = 0;
 };
 

@@ -96,7 +96,12 @@ class Converter {
       for (int i = 0; i < header_->e_shnum; ++i) {
         const Elf32_Shdr& s = sections_[i];
         if (!(s.sh_flags & SHF_ALLOC) || rank(s) != r || s.sh_size == 0) continue;
-        if (r >= 1 && dataStart_ < 0) dataStart_ = static_cast<long>(code_.size());
+        if (r >= 1 && dataStart_ < 0) {
+          // Data starts on a page of its own, so the runtime can keep code
+          // pages read-execute and data pages read-write.
+          while (code_.size() % 4096) code_.push_back(0xCC);
+          dataStart_ = static_cast<long>(code_.size());
+        }
         std::uint32_t align = s.sh_addralign ? s.sh_addralign : 1;
         while (code_.size() % align) code_.push_back(r == 0 ? 0x90 : 0);
         placed_[i] = static_cast<long>(code_.size());

@@ -184,3 +184,16 @@ INSTANTIATE_TEST_SUITE_P(Window, ClosingTheWindow,
                                            CloseCase{"core_waittimer_loop", false},
                                            CloseCase{"core_stmt_loop", true},
                                            CloseCase{"core_delay_loop", true}));
+
+TEST(Client, AppTitleNamesTheMainWindow) {
+  Runtime* runtime = loadRuntime();
+  ASSERT_NE(runtime, nullptr);
+  RecordingDebugger debugger;
+  std::vector<std::string> titles;
+  debugger.onLog = [&titles](const std::string&) {
+    for (Uint32 id = 1; id < 1000; ++id)
+      if (SDL_Window* w = SDL_GetWindowFromID(id)) titles.push_back(SDL_GetWindowTitle(w));
+  };
+  runtime->execute(linkFile(*runtime, "core_title"), &debugger, 0, 0);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Korrin Runtime Window", "Title of mine", ""}));
+}

@@ -121,3 +121,7 @@ TEST(ModuleRun, StopWaitsForEnterOnTheConsoleDebugger) {
   ASSERT_NE(run, std::string::npos) << r.err;
   EXPECT_LT(stop, run);
 }
+
+TEST(ModuleRun, SinglePrecisionWhileCompiledCodeRuns) {
+  EXPECT_EQ(runModule("core_precision").logs(), Lines{"24-bit"});
+}

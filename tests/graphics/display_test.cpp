@@ -135,6 +135,7 @@ TEST(Display, HostileCoordinatesDrawOnlyInsideTheViewport) {
   ASSERT_TRUE(logged(r, "survived=1")) << r.err;
   gfxtest::Picture p = gfxtest::readBmp(dir.file("hostile.bmp"));
   ASSERT_TRUE(p.valid());
+  EXPECT_NE(p.at(150, 100), 0u) << "drawing inside the viewport happened";
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
       if (x < 100 || x >= 200 || y < 50 || y >= 150) {
@@ -143,6 +144,20 @@ TEST(Display, HostileCoordinatesDrawOnlyInsideTheViewport) {
           EXPECT_TRUE(x == 0 || x == 1 || x == 150 || y == 0 || y == 1 || y == 150) << x << "," << y;
         }
       }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Demo, AnimatesForAFewSecondsAndEndsByItself) {
+  RunOptions options;
+  options.timeoutMs = 30000;
+  RunResult r = runModule("demo", options);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.logs(), (std::vector<std::string>{"demo: started", "demo: finished"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugInfo: Program has ended"));
 }
 
 }  // namespace
