@@ -57,7 +57,8 @@ TEST_P(FaultInModuleCode, EndsTheRunWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(Faults, FaultInModuleCode,
                          ::testing::Values(FaultCase{"core_div_zero", "Integer divide by zero"},
                                            FaultCase{"core_null_write", "Illegal memory address"},
-                                           FaultCase{"core_recursion", "Stack overflow!"}));
+                                           FaultCase{"core_recursion", "Stack overflow!"},
+                                           FaultCase{"core_illegal", "Illegal instruction"}));
 
 TEST(ModuleRun, UnresolvedNameStopsLinkingWithExitCodeZero) {
   RunResult r = runModule("core_unresolved");
@@ -124,4 +125,14 @@ TEST(ModuleRun, StopWaitsForEnterOnTheConsoleDebugger) {
 
 TEST(ModuleRun, SinglePrecisionWhileCompiledCodeRuns) {
   EXPECT_EQ(runModule("core_precision").logs(), Lines{"24-bit"});
+}
+
+TEST(ModuleRun, GroupsShutDownNormallyAfterARuntimeError) {
+  TempDir dir;
+  RunOptions options;
+  options.workDir = dir.path();
+  RunResult r = runModule("core_error_shutdown", options);
+  EXPECT_TRUE(r.errContains("debugError: stopped with a file open")) << r.err;
+  std::string text = readFile(dir.file("left-open.txt"));
+  EXPECT_EQ(text.size(), 1000u * 33u);
 }

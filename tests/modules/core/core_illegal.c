@@ -1,0 +1,6 @@
+#include "core_support.h"
+void __MAIN(void) {
+  logText("before");
+  __asm__ volatile("ud2");
+  logText("after");
+}
