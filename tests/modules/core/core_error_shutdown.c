@@ -1,7 +1,7 @@
 /* A runtime error deep in the program still shuts the groups down: the file
-#pragma GCC diagnostic ignored "-Winfinite-recursion"
  * left open is flushed and closed by the files group. */
 #include "core_support.h"
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
 static void fail(int depth) {
   if (depth == 0) _fruntimeerror(__krStrConst("stopped with a file open"));
   fail(depth - 1);
