@@ -64,12 +64,6 @@ void resetDrawingState(bool programMode) {
   selectBuffer(g.device->front());
 }
 
-bool checkedMode(int mode) {
-  if (mode >= 1 && mode <= static_cast<int>(gState.modes.size())) return true;
-  if (debugFlag) raiseRuntimeError("Illegal graphics mode index");
-  return false;
-}
-
 void checkDriver(int driver) {
   int count = gState.haveDriver ? 1 : 0;
   if (debugFlag && (driver < 1 || driver > count)) raiseRuntimeError("Illegal graphics driver index");
@@ -78,6 +72,14 @@ void checkDriver(int driver) {
 const std::vector<GraphicsMode>& currentModes() {
   static const std::vector<GraphicsMode> none;
   return gState.driverIndex == 0 && gState.haveDriver ? gState.modes : none;
+}
+
+// The 1-based mode, or null (an error when debugging) outside the list.
+const GraphicsMode* checkedMode(int mode) {
+  const std::vector<GraphicsMode>& modes = currentModes();
+  if (mode >= 1 && mode <= static_cast<int>(modes.size())) return &modes[mode - 1];
+  if (debugFlag) raiseRuntimeError("Illegal graphics mode index");
+  return nullptr;
 }
 
 }  // namespace
@@ -141,9 +143,20 @@ void setGfxDriver(int driver) {
 
 int countGfxModes() { return static_cast<int>(currentModes().size()); }
 
-int gfxModeWidth(int mode) { return checkedMode(mode) ? gState.modes[mode - 1].width : 0; }
-int gfxModeHeight(int mode) { return checkedMode(mode) ? gState.modes[mode - 1].height : 0; }
-int gfxModeDepth(int mode) { return checkedMode(mode) ? gState.modes[mode - 1].depth : 0; }
+int gfxModeWidth(int mode) {
+  const GraphicsMode* m = checkedMode(mode);
+  return m ? m->width : 0;
+}
+
+int gfxModeHeight(int mode) {
+  const GraphicsMode* m = checkedMode(mode);
+  return m ? m->height : 0;
+}
+
+int gfxModeDepth(int mode) {
+  const GraphicsMode* m = checkedMode(mode);
+  return m ? m->depth : 0;
+}
 
 int findGfxMode(int width, int height, int depth) {
   const std::vector<GraphicsMode>& modes = currentModes();

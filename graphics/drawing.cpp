@@ -17,6 +17,26 @@ void fillClipped(Canvas& c, const WideRect& r, const Rect& v, std::uint32_t pixe
   if (clipTo(r, v, &clipped)) c.fill(clipped, pixel);
 }
 
+// (a * b + c) / d and its remainder for non-negative a, b, c < d whose product
+// may exceed 64 bits (far end points): a is taken bit by bit.
+void divideProduct(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, std::int64_t* quotient,
+                   std::int64_t* remainder) {
+  std::uint64_t q = 0, r = 0;
+  const auto ub = static_cast<std::uint64_t>(b), ud = static_cast<std::uint64_t>(d);
+  for (int bit = 62; bit >= 0; --bit) {
+    q <<= 1, r <<= 1;
+    if (r >= ud) r -= ud, ++q;
+    if ((a >> bit) & 1) {
+      r += ub;
+      q += r / ud, r %= ud;
+    }
+  }
+  r += static_cast<std::uint64_t>(c);
+  if (r >= ud) r -= ud, ++q;
+  *quotient = static_cast<std::int64_t>(q);
+  *remainder = static_cast<std::int64_t>(r);
+}
+
 }  // namespace
 
 void Canvas::clear() {
@@ -83,9 +103,8 @@ void Canvas::line(int x1, int y1, int x2, int y2) {
     }
     // Minor offset at step i is floor((2 i minorDelta + steps) / (2 steps)).
     const std::int64_t twoSteps = 2 * steps, twoDelta = 2 * minorDelta;
-    std::int64_t numerator = first * twoDelta + steps;
-    std::int64_t offset = numerator / twoSteps;
-    std::int64_t rest = numerator % twoSteps;
+    std::int64_t offset, rest;
+    divideProduct(first, twoDelta, steps, twoSteps, &offset, &rest);
     const int bpp = format_.bytesPerPixel;
     for (std::int64_t i = first; i <= last; ++i) {
       std::int64_t major = majorStart + majorSign * i;

@@ -66,7 +66,7 @@ HostRuntime* HostRuntime::create(void* instance, Debugger* debugger, int windowF
     if (first == static_cast<Uint32>(-1)) return nullptr;
     gPauseEvent = first;
   }
-  Uint32 flags = SDL_WINDOW_HIDDEN;
+  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
   if (windowFlags & 1) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   SDL_Window* window = SDL_CreateWindow("Korrin Runtime Window", SDL_WINDOWPOS_UNDEFINED,
                                         SDL_WINDOWPOS_UNDEFINED, 1, 1, flags);

@@ -309,6 +309,46 @@ TEST(Pixels, FastAccessOutsideTheCanvasIsIgnoredAndLocksNest) {
   EXPECT_EQ(c->readPixel(3, 3), 0x00FF00FFu);
 }
 
+// ---- the collision mask hook ----
+
+std::vector<Rect> gRefreshed;
+void recordRefresh(Canvas&, const Rect& r) { gRefreshed.push_back(r); }
+
+bool sameRect(const Rect& r, int l, int t, int rt, int b) {
+  return r.left == l && r.top == t && r.right == rt && r.bottom == b;
+}
+
+// A canvas with a mask hears of every change over the rectangle it touched;
+// one without a mask costs nothing and is never called.
+TEST(CollisionHook, EveryChangeRefreshesTheMaskOverItsClippedRectangle) {
+  auto c = makeCanvas(40, 30, 32), src = makeCanvas(8, 8, 32);
+  Canvas::collisionMaskRefresh = recordRefresh;
+  gRefreshed.clear();
+  src->plot(1, 1);
+  EXPECT_TRUE(gRefreshed.empty());
+  c->setCollisionMask(reinterpret_cast<CollisionMask*>(c.get()));  // any non-null mask
+  c->setViewport(5, 5, 30, 20);
+  c->clear();
+  c->plot(6, 7);
+  c->plot(0, 0);  // outside: no change, no refresh
+  c->line(30, 10, 50, 12);
+  c->rectangle(0, 0, 10, 10, false);
+  c->oval(20, 20, 20, 20, true);
+  c->blit(-2, 6, *src, 0, 0, 8, 8, false);
+  c->writePixel(10, 10, 0xFFFFFF);
+  c->writePixelFast(1, 2, 0xFFFFFF);
+  ASSERT_EQ(gRefreshed.size(), 8u);
+  EXPECT_TRUE(sameRect(gRefreshed[0], 5, 5, 35, 25));   // the viewport
+  EXPECT_TRUE(sameRect(gRefreshed[1], 6, 7, 7, 8));
+  EXPECT_TRUE(sameRect(gRefreshed[2], 30, 10, 35, 13));  // the line's box, clipped
+  EXPECT_TRUE(sameRect(gRefreshed[3], 5, 5, 10, 10));
+  EXPECT_TRUE(sameRect(gRefreshed[4], 20, 20, 35, 25));
+  EXPECT_TRUE(sameRect(gRefreshed[5], 5, 6, 6, 14));
+  EXPECT_TRUE(sameRect(gRefreshed[6], 10, 10, 11, 11));
+  EXPECT_TRUE(sameRect(gRefreshed[7], 1, 2, 2, 3));
+  Canvas::collisionMaskRefresh = nullptr;
+}
+
 // ---- BMP files ----
 
 TEST(SaveBmp, WritesAHeaderAndBottomUpPaddedRowsByteForByte) {

@@ -24,9 +24,15 @@ bool logged(const RunResult& r, const std::string& line) {
   return std::find(logs.begin(), logs.end(), line) != logs.end();
 }
 
+// One run of the modes module serves the tests that read its reports.
+const RunResult& modesRun() {
+  static const RunResult run = runModule("gfx_modes");
+  return run;
+}
+
 TEST(Display, ModesAreTheDesktopsSizesAtThreeDepths) {
   // The headless display is a 1024 x 768 desktop that reports no modes of its own.
-  RunResult r = runModule("gfx_modes");
+  const RunResult& r = modesRun();
   ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
   EXPECT_EQ(value(r, "drivers"), "1");
   EXPECT_TRUE(logged(r, "display"));
@@ -42,7 +48,7 @@ TEST(Display, ModesAreTheDesktopsSizesAtThreeDepths) {
 }
 
 TEST(Display, WindowsUseTheDesktopDepthAndFullScreenTheRequestedOne) {
-  RunResult r = runModule("gfx_modes");
+  const RunResult& r = modesRun();
   EXPECT_TRUE(logged(r, "startup 400x300x32"));
   EXPECT_TRUE(logged(r, "window 320x200x32")) << "depth 16 asked, desktop depth given";
   EXPECT_TRUE(logged(r, "full_screen_depth_0 320x200x16"));
@@ -55,13 +61,13 @@ TEST(Display, WindowsUseTheDesktopDepthAndFullScreenTheRequestedOne) {
 }
 
 TEST(Display, VWaitAndFlipFollowTheRefreshPeriod) {
-  RunResult r = runModule("gfx_modes");
+  const RunResult& r = modesRun();
   EXPECT_EQ(value(r, "scanline_in_range"), "1");
-  EXPECT_LE(number(r, "vwait_10_ms"), 40) << "VWait 10 waits for one blank only";
+  EXPECT_LE(number(r, "vwait_10_ms"), 60) << "VWait 10 waits for one blank only";
   EXPECT_GE(number(r, "ten_vwaits_ms"), 130);
   EXPECT_LE(number(r, "ten_vwaits_ms"), 400);
-  EXPECT_GE(number(r, "ten_synced_flips_ms"), 130);
-  EXPECT_LE(number(r, "ten_free_flips_ms"), 100);
+  EXPECT_GE(number(r, "thirty_synced_flips_ms"), 450);  // 60 Hz when the display reports no rate
+  EXPECT_LE(number(r, "thirty_free_flips_ms"), 250);
 }
 
 TEST(Display, GraphicsStateAcrossDisplayChanges) {

@@ -63,15 +63,15 @@ void __MAIN(void) {
   logValue("ten_vwaits_ms", _fmillisecs() - start);
   _fsetbuffer(_fbackbuffer());
   start = _fmillisecs();
-  for (i = 0; i < 10; ++i) {
+  for (i = 0; i < 30; ++i) {
     _fplot(i, i);
     _fflip(1);
   }
-  logValue("ten_synced_flips_ms", _fmillisecs() - start);
+  logValue("thirty_synced_flips_ms", _fmillisecs() - start);
   start = _fmillisecs();
-  for (i = 0; i < 10; ++i) {
+  for (i = 0; i < 30; ++i) {
     _fplot(i, i);
     _fflip(0);
   }
-  logValue("ten_free_flips_ms", _fmillisecs() - start);
+  logValue("thirty_free_flips_ms", _fmillisecs() - start);
 }
