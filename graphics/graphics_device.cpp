@@ -171,6 +171,9 @@ bool GraphicsDevice::showWindow(SDL_Window* window, int width, int height) {
   SDL_SetWindowResizable(window, kind_ == kScaledWindow ? SDL_TRUE : SDL_FALSE);
   // A scaled window keeps the size it has; one never shown gets the canvas size.
   if (kind_ == kFixedWindow || neverShown) SDL_SetWindowSize(window, width, height);
+  // The host's window starts as a hidden 1 x 1 placeholder: its first showing
+  // is centred on the desktop rather than hanging from the placeholder's spot.
+  if (neverShown) SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   SDL_ShowWindow(window);
   return true;
 }
