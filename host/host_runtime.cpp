@@ -275,9 +275,14 @@ void HostRuntime::delay(int millisecs) {
 void HostRuntime::execCommandLine(const std::string& commandLine) {
   pumpMessages();
   const char* argv[] = {"/bin/sh", "-c", commandLine.c_str(), nullptr};
+  // The program inherits no handles of the runtime: only standard input, output and error.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid;
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-    return;
+  int failed = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed) return;
   int status;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

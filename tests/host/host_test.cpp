@@ -81,7 +81,7 @@ TEST_F(HostFixture, DelayServesTheWindowAtLeastEvery100Ms) {
   ASSERT_GE(events->seen.size(), 4u);
   Clock::time_point previous = start;
   for (auto t : events->seen) {
-    EXPECT_LE(msBetween(previous, t), 115);
+    EXPECT_LE(msBetween(previous, t), 150);  // 100 ms between pumps, plus scheduling slack
     previous = t;
   }
   host->closeDriver(kr::DriverSlot::Input, events);
