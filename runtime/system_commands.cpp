@@ -1,5 +1,6 @@
 // The system group: End, Stop, AppTitle, RuntimeError, ExecFile, Delay, MilliSecs,
 // the frame-rate timers, DebugLog and the trace hooks of compiled code.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,7 +14,12 @@ namespace kr {
 
 namespace {
 
-HostRuntime& host() { return *currentHost(); }
+// Commands run only inside a run, which always has a host.
+HostRuntime& host() {
+  HostRuntime* h = currentHost();
+  if (!h) std::abort();
+  return *h;
+}
 
 void end() { endProgram(); }
 
