@@ -7,7 +7,7 @@ namespace kr {
 namespace files {
 
 int readDir(krString* dirName) {
-  std::string path = takeText(dirName);
+  std::string path = takePath(dirName);
   FileSystem* fs = fileSystem();
   return fs ? toHandle(fs->openDir(path)) : 0;
 }
@@ -28,40 +28,40 @@ krString* currentDir() {
 }
 
 void changeDir(krString* dir) {
-  std::string path = takeText(dir);
+  std::string path = takePath(dir);
   if (FileSystem* fs = fileSystem()) fs->changeDir(path);
 }
 
 void createDir(krString* dir) {
-  std::string path = takeText(dir);
+  std::string path = takePath(dir);
   if (FileSystem* fs = fileSystem()) fs->createDir(path);
 }
 
 void deleteDir(krString* dir) {
-  std::string path = takeText(dir);
+  std::string path = takePath(dir);
   if (FileSystem* fs = fileSystem()) fs->deleteDir(path);
 }
 
 int fileType(krString* file) {
-  std::string path = takeText(file);
+  std::string path = takePath(file);
   FileSystem* fs = fileSystem();
   return fs ? fs->fileType(path) : 0;
 }
 
 int fileSize(krString* file) {
-  std::string path = takeText(file);
+  std::string path = takePath(file);
   FileSystem* fs = fileSystem();
   return fs ? static_cast<int>(fs->fileSize(path)) : 0;
 }
 
 void copyFile(krString* file, krString* to) {
-  std::string from = takeText(file);
-  std::string target = takeText(to);
+  std::string from = takePath(file);
+  std::string target = takePath(to);
   if (FileSystem* fs = fileSystem()) fs->copyFile(from, target);
 }
 
 void deleteFile(krString* file) {
-  std::string path = takeText(file);
+  std::string path = takePath(file);
   if (FileSystem* fs = fileSystem()) fs->deleteFile(path);
 }
 

@@ -2,10 +2,13 @@
 // in little-endian byte order.
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "files/files_commands.h"
 #include "files/files_state.h"
 #include "lang/kr_string.h"
+#include "runtime/errors.h"
 
 namespace kr {
 namespace files {
@@ -13,7 +16,7 @@ namespace files {
 namespace {
 
 int open(krString* name, int mode) {
-  std::string path = takeText(name);
+  std::string path = takePath(name);
   FileSystem* fs = fileSystem();
   return fs ? toHandle(fs->openFile(path, mode)) : 0;
 }
@@ -25,6 +28,28 @@ std::uint32_t readLittleEndian(int file, std::size_t width) {
   std::uint8_t bytes[4] = {0, 0, 0, 0};
   f->read(bytes, width);
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// A result string built from the file. A line or counted string too long for
+// memory ends the run with a runtime error: std::bad_alloc must not reach the
+// module, which cannot unwind it.
+template <class Read>
+krString* textFromFile(Read read) {
+  try {
+    return krStringNew(read());
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  raiseRuntimeError("Out of memory");
+}
+
+// The open file behind a handle. Without one the string argument is released
+// before the handle check, which may end the run.
+FileStream* liveFileReleasing(int file, krString* text) {
+  FileStream* f = gFileSystem ? gFileSystem->findFile(file) : nullptr;
+  if (f) return f;
+  krStringDelete(text);
+  return missingFile();
 }
 
 void writeLittleEndian(FileStream& f, std::uint32_t value, std::size_t width) {
@@ -80,14 +105,16 @@ krString* readString(int file) {
   if (f->read(length, 4) < 4) return krStringNew("", 0);
   std::int32_t n = static_cast<std::int32_t>(length[0] | length[1] << 8 | length[2] << 16 |
                                              static_cast<std::uint32_t>(length[3]) << 24);
-  std::string text;
-  f->readCounted(n, text);
-  return krStringNew(text);
+  return textFromFile([f, n] {
+    std::string text;
+    f->readCounted(n, text);
+    return text;
+  });
 }
 
 krString* readLine(int file) {
   FileStream* f = liveFile(file);
-  return f ? krStringNew(f->readLine()) : krStringNew("", 0);
+  return f ? textFromFile([f] { return f->readLine(); }) : krStringNew("", 0);
 }
 
 void writeByte(int file, int value) {
@@ -108,20 +135,21 @@ void writeFloat(int file, float value) {
   if (FileStream* f = liveFile(file)) writeLittleEndian(*f, bits, 4);
 }
 
+// The text goes out straight from the argument, which may be too big to copy.
 void writeString(int file, krString* text) {
-  std::string bytes = takeText(text);
-  FileStream* f = liveFile(file);
+  FileStream* f = liveFileReleasing(file, text);
   if (!f) return;
-  writeLittleEndian(*f, static_cast<std::uint32_t>(bytes.size()), 4);
-  f->write(bytes.data(), bytes.size());
+  writeLittleEndian(*f, static_cast<std::uint32_t>(krStringLength(text)), 4);
+  f->write(krStringData(text), krStringLength(text));
+  krStringDelete(text);
 }
 
 void writeLine(int file, krString* text) {
-  std::string bytes = takeText(text);
-  FileStream* f = liveFile(file);
+  FileStream* f = liveFileReleasing(file, text);
   if (!f) return;
-  bytes += "\r\n";
-  f->write(bytes.data(), bytes.size());
+  f->write(krStringData(text), krStringLength(text));
+  f->write("\r\n", 2);
+  krStringDelete(text);
 }
 
 }  // namespace files

@@ -1,5 +1,8 @@
 #include "files/files_state.h"
 
+#include <algorithm>
+
+#include "files/file_paths.h"
 #include "lang/kr_string.h"
 #include "runtime/errors.h"
 
@@ -31,7 +34,11 @@ Bank* liveBank(int handle) {
   return b;
 }
 
-std::string takeText(krString* s) { return krStringTake(s); }
+std::string takePath(krString* s) {
+  std::string path(krStringData(s), std::min(krStringLength(s), kMaxPathBytes + 1));
+  krStringDelete(s);
+  return path;
+}
 
 bool init() {
   HostRuntime* host = currentHost();

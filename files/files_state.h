@@ -29,8 +29,9 @@ inline FileStream* liveFile(int handle) {  // inline: ReadByte loops call it per
 DirScan* liveDir(int handle);
 Bank* liveBank(int handle);
 
-// The text of a string argument, which is released.
-std::string takeText(krString* s);
+// The bytes of a path argument, which is released. One too long to name anything
+// is cut just past the limit: a huge string is never copied.
+std::string takePath(krString* s);
 
 bool init();
 void shutdown();

@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "graphics/canvas.h"
@@ -130,14 +131,19 @@ struct OvalRows {
   __m128 cx, cy, ry2, ratio;
 
   static __m128 f(float v) { return _mm_set_ss(v); }
+  // Saturates beyond the int range: a huge oval's far edge must not wrap around.
   static int floorToInt(__m128 v) {
+    if (_mm_comige_ss(v, f(2147483648.0f))) return INT_MAX;
+    if (!_mm_comige_ss(v, f(-2147483648.0f))) return INT_MIN;
     int t = _mm_cvtt_ss2si(v);
     if (_mm_comilt_ss(v, _mm_cvtsi32_ss(v, t))) --t;
     return t;
   }
-  // Edges of the row at distance d from the centre line.
+  // Edges of the row at distance d from the centre line. Far from the origin
+  // float rounding can put d beyond the radius: that row is a point, not NaN.
   void edges(__m128 d, int* xl, int* xr) const {
-    __m128 t = _mm_mul_ss(_mm_sqrt_ss(_mm_sub_ss(ry2, _mm_mul_ss(d, d))), ratio);
+    __m128 span = _mm_max_ss(_mm_sub_ss(ry2, _mm_mul_ss(d, d)), f(0.0f));
+    __m128 t = _mm_mul_ss(_mm_sqrt_ss(span), ratio);
     *xl = floorToInt(_mm_sub_ss(cx, t));
     *xr = floorToInt(_mm_add_ss(cx, t));
   }
@@ -151,7 +157,9 @@ void Canvas::oval(int x, int y, int width, int height, bool solid) {
   const std::int64_t X = static_cast<std::int64_t>(x) + originX_, Y = static_cast<std::int64_t>(y) + originY_;
   Rect clipped;
   if (!clipTo(WideRect{X, Y, X + width, Y + height}, viewport_, &clipped)) return;
-  const Rect v = viewport_;
+  // Spans stay inside the oval's own box too, which float rounding of huge
+  // ovals could otherwise overstep; within the float range nothing changes.
+  const Rect v = clipped;
   OvalRows o;
   const __m128 half = OvalRows::f(0.5f);
   const __m128 ry = _mm_mul_ss(_mm_cvtsi32_ss(half, height), half);
@@ -174,8 +182,8 @@ void Canvas::oval(int x, int y, int width, int height, bool solid) {
     const int mid = OvalRows::floorToInt(o.cy);
     const int c = _mm_cvtt_ss2si(o.cx);
     auto pieces = [&](int r, int prevL, int prevR) {
-      fillClipped(*this, WideRect{xl, r, std::max(prevL, xl + 1), r + 1}, v, colour_);
-      fillClipped(*this, WideRect{std::min(prevR, xr - 1), r, xr, r + 1}, v, colour_);
+      fillClipped(*this, WideRect{xl, r, std::max<std::int64_t>(prevL, xl + 1LL), r + 1}, v, colour_);
+      fillClipped(*this, WideRect{std::min<std::int64_t>(prevR, xr - 1LL), r, xr, r + 1}, v, colour_);
     };
     // Rows below the viewport cannot show and do not feed the rows above them.
     int r = clipped.top > Y ? clipped.top - 1 : clipped.top;

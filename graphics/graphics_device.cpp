@@ -3,7 +3,9 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
+#include <climits>
 
 namespace kr {
 
@@ -116,6 +118,20 @@ void outputToCanvas(int kind, int canvasW, int canvasH, int outW, int outH, int 
   *cy = static_cast<int>(std::clamp<std::int64_t>(py, 0, canvasH - 1));
 }
 
+static std::int64_t divideRoundingUp(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
+
+void canvasToOutput(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy) {
+  std::int64_t px = x, py = y;
+  SDL_Rect shown = presentationRect(kind, canvasW, canvasH, outW, outH);
+  if (kind != kFixedWindow && canvasW > 0 && canvasH > 0) {
+    // Rounded up: the first output pixel that maps back to (x, y).
+    px = shown.x + divideRoundingUp(px * shown.w, canvasW);
+    py = shown.y + divideRoundingUp(py * shown.h, canvasH);
+  }
+  *ox = static_cast<int>(std::clamp<std::int64_t>(px, INT_MIN, INT_MAX));
+  *oy = static_cast<int>(std::clamp<std::int64_t>(py, INT_MIN, INT_MAX));
+}
+
 // ---- opening and closing ----
 
 GraphicsDevice* GraphicsDevice::open(HostRuntime& host, int width, int height, int depth, int flags) {
@@ -217,7 +233,12 @@ void GraphicsDevice::restoreWindow(SDL_Window* window) {
 
 bool GraphicsDevice::makeRenderer(int depth) {
   SDL_Window* window = host_.window();
-  renderer_ = SDL_CreateRenderer(window, -1, 0);
+  // With no screen behind the window, SDL's software renderer does the same job
+  // without loading a GL driver (faster start, far less memory).
+  const char* video = SDL_GetCurrentVideoDriver();
+  bool headless = video && (!std::strcmp(video, "offscreen") || !std::strcmp(video, "dummy"));
+  if (headless) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (!headless) renderer_ = SDL_CreateRenderer(window, -1, 0);
   if (!renderer_) renderer_ = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) return false;
   setVsync(false);
@@ -308,6 +329,9 @@ void GraphicsDevice::flip(bool waitForBlank) {
     show = front_->modificationCount() != lastShown_ || backCount != lastFlippedBack_;
     lastFlippedBack_ = backCount;
     front_->setModificationCount(backCount);
+    // The screen is up to date: take the new count as shown, or the refresh
+    // timer would miss front drawing that brings the count back to an old value.
+    if (!show) lastShown_ = backCount;
   }
   if (waitForBlank) {
     if (show) {
@@ -352,10 +376,19 @@ void GraphicsDevice::windowToCanvas(int x, int y, int* cx, int* cy) const {
   outputToCanvas(kind_, front_->width(), front_->height(), w, h, x, y, cx, cy);
 }
 
+void GraphicsDevice::moveMouse(int x, int y) {
+  int w = 0, h = 0, wx, wy;
+  SDL_GetWindowSize(host_.window(), &w, &h);
+  if (w < 1 || h < 1) w = front_->width(), h = front_->height();
+  canvasToOutput(kind_, front_->width(), front_->height(), w, h, x, y, &wx, &wy);
+  SDL_WarpMouseInWindow(host_.window(), wx, wy);
+}
+
 // ---- events ----
 
 void GraphicsDevice::onEvent(const SDL_Event& event) {
   if (event.type == gRepaintEvent) {
+    repaintPending_ = false;
     present();
     return;
   }
@@ -418,6 +451,9 @@ void GraphicsDevice::refreshLoop() {
     std::uint32_t count = front_->modificationCount();
     if (count == lastShown_.load()) continue;
     lastShown_ = count;
+    // One request at a time: a program that draws for long without serving its
+    // window gets one repaint, of the latest pixels, not a queue of them.
+    if (repaintPending_.exchange(true)) continue;
     SDL_Event e;
     SDL_zero(e);
     e.type = gRepaintEvent;

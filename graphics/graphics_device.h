@@ -36,6 +36,9 @@ std::vector<GraphicsMode> listDisplayModes();
 SDL_Rect presentationRect(int kind, int canvasW, int canvasH, int outW, int outH);
 // Maps a point of the output back to the canvas pixel under it, clamped to the canvas.
 void outputToCanvas(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* cx, int* cy);
+// The output position showing canvas pixel (x, y), so that outputToCanvas
+// gives the pixel back wherever the picture is shown enlarged.
+void canvasToOutput(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy);
 
 class GraphicsDevice : public Driver {
  public:
@@ -58,6 +61,8 @@ class GraphicsDevice : public Driver {
   int scanLine() const;
   // Maps a window position (as SDL events give it) to canvas pixels.
   void windowToCanvas(int x, int y, int* cx, int* cy) const;
+  // Puts the mouse pointer over canvas pixel (x, y).
+  void moveMouse(int x, int y);
 
   void onEvent(const SDL_Event& event) override;
   void onResume() override;
@@ -93,6 +98,7 @@ class GraphicsDevice : public Driver {
   std::int64_t epochNs_ = 0;    // a vertical blank began here
   int scanLines_ = 0;
   std::atomic<std::uint32_t> lastShown_{0};
+  std::atomic<bool> repaintPending_{false};
   std::uint32_t lastFlippedBack_ = 0;
   std::int64_t lastSyncedFlipNs_ = 0;
 

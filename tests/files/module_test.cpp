@@ -2,6 +2,7 @@
 // a temporary directory, run by krrun with and without --debug.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -200,4 +201,33 @@ TEST(FileModules, HostilePathsAndLengths) {
         << r.err;
   }
   EXPECT_EQ(readFile(dir.file("ok.txt")), "fine");
+}
+
+// Strings that do not fit in memory: with the run's address space limited, a
+// line or counted string too big to hold is a runtime error, not an abort, and a
+// huge string argument is used without being copied.
+TEST(FileModules, StringsTooBigForMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer needs more address space than the limit allows";
+#endif
+  TempDir dir;
+  const std::string huge = dir.file("huge.bin");
+  writeFile(huge, int32(0x20000000));  // a counted string of 512 MiB, all of it there
+  ASSERT_EQ(truncate(huge.c_str(), 600 << 20), 0);
+  auto run = [&](int which, int size) {
+    writeFile(dir.file("case.bin"), int32(which) + int32(size));
+    RunOptions options;
+    options.workDir = dir.path();
+    std::string command = "ulimit -v 500000 && exec \"$0\" --debug \"$1\"";
+    return runProgram({"/bin/sh", "-c", command, buildPath("krrun"), modulePath("files_huge_strings")}, options);
+  };
+  for (int which : {1, 2}) {
+    RunResult r = run(which, 0);
+    EXPECT_EQ(r.exitCode, 0) << which << "\n" << r.err;
+    EXPECT_TRUE(r.errContains("debugError: Out of memory")) << which << "\n" << r.err;
+  }
+  const int size = 64 << 20;
+  RunResult r = run(3, size);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(logOf(dir), (Lines{"type=0", "written=" + std::to_string(size + 2)})) << r.err;
 }

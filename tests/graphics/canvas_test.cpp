@@ -432,4 +432,34 @@ TEST(Presentation, WindowsMapTheMouseToCanvasPixels) {
   EXPECT_EQ(y, 0);
 }
 
+TEST(Presentation, MovingTheMouseToAPixelPointsAtThatPixel) {
+  int x, y;
+  canvasToOutput(kScaledWindow, 200, 150, 300, 600, 3, 5, &x, &y);  // client / graphics size
+  EXPECT_EQ(x, 5);  // 4.5 rounded up: output column 4 shows canvas column 2
+  EXPECT_EQ(y, 20);
+  canvasToOutput(kFixedWindow, 200, 150, 100, 100, 150, 120, &x, &y);  // one to one, even off the client area
+  EXPECT_EQ(x, 150);
+  EXPECT_EQ(y, 120);
+  canvasToOutput(kFullScreen, 320, 240, 1280, 1024, 0, 0, &x, &y);  // below the top border
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 32);
+  canvasToOutput(kScaledWindow, 2, 2, 3, 3, -2, -1, &x, &y);  // off the canvas: exactly -3 and -1.5 up to -1
+  EXPECT_EQ(x, -3);
+  EXPECT_EQ(y, -1);
+  // Wherever the picture is enlarged, the pointer lands on the pixel it was sent to.
+  struct Output {
+    int kind, w, h;
+  };
+  for (Output o : {Output{kScaledWindow, 333, 457}, Output{kFullScreen, 1280, 1024}, Output{kFullScreen, 1920, 1080},
+                   Output{kFixedWindow, 640, 480}})
+    for (int cy = 0; cy < 240; cy += 7)
+      for (int cx = 0; cx < 320; ++cx) {
+        canvasToOutput(o.kind, 320, 240, o.w, o.h, cx, cy, &x, &y);
+        int bx, by;
+        outputToCanvas(o.kind, 320, 240, o.w, o.h, x, y, &bx, &by);
+        ASSERT_EQ(bx, cx) << o.kind << " " << o.w;
+        ASSERT_EQ(by, cy) << o.kind << " " << o.w;
+      }
+}
+
 }  // namespace

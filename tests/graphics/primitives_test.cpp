@@ -266,6 +266,13 @@ TEST_P(Primitives, OvalOutlinesTraceTheSolidOvalsBoundaryWithoutGaps) {
     }
 }
 
+TEST(HugePrimitives, AnOvalReachingBeyondTheIntegerRangeStillShowsItsNearEnd) {
+  RunResult r = runModule("gfx_huge_oval");
+  ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  auto logs = r.logs();
+  EXPECT_EQ(logs, (std::vector<std::string>{"solid_left_part=" + std::to_string(0xFFFFFF), "left_of_box=1"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, Primitives, ::testing::Values(16, 24, 32),
                          [](const ::testing::TestParamInfo<int>& info) { return "Depth" + std::to_string(info.param); });
 

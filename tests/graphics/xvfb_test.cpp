@@ -160,6 +160,13 @@ TEST_F(XvfbDisplay, FrontBufferDrawingShowsAtTheNextFlip) {
   EXPECT_EQ(compare(shown, canvas, 0, 0, 1, 0, true), "");
 }
 
+TEST_F(XvfbDisplay, FrontBufferDrawingAfterAFlipWithNothingNewStillShows) {
+  Picture canvas = saved("front_timer"), shown = captured("front_timer");
+  ASSERT_TRUE(canvas.valid() && shown.valid());
+  EXPECT_EQ(canvas.at(0, 0), 0x0A78C8u);
+  EXPECT_EQ(compare(shown, canvas, 0, 0, 1, 0, true), "");
+}
+
 TEST_F(XvfbDisplay, ScaledWindowStretchesTheCanvasOverItsClientArea) {
   // The window kept the 160 x 120 of the mode before: every pixel shows as 2 x 2.
   Picture canvas = saved("scaled"), shown = captured("scaled");

@@ -51,6 +51,17 @@ void __MAIN(void) {
   _fflip(0);
   _fsavebuffer(_ffrontbuffer(), __krStrConst("front_flip.bmp"));
   _fexecfile(__krStrConst("xwd -silent -name 'Korrin Runtime Window' -out front_flip.xwd"));
+  /* Front buffer drawing shown by the refresh timer, a Flip with nothing new,
+   * then more front drawing: the timer shows that too. */
+  _fclscolor(200, 200, 10);
+  _fcls();
+  _fdelay(400);
+  _fflip(0);
+  _fclscolor(10, 120, 200);
+  _fcls();
+  _fdelay(400);
+  _fsavebuffer(_ffrontbuffer(), __krStrConst("front_timer.bmp"));
+  _fexecfile(__krStrConst("xwd -silent -name 'Korrin Runtime Window' -out front_timer.xwd"));
   /* Twice the canvas size: the scaled window keeps the size it has. */
   _fgraphics(160, 120, 0, 2);
   _fgraphics(80, 60, 0, 3);
