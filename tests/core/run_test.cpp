@@ -146,3 +146,14 @@ TEST(ModuleRun, ExecFileProgramInheritsOnlyStandardHandles) {
   // ls sees its three standard streams and the listing it is reading, nothing else.
   EXPECT_EQ(readFile(dir.file("fds.txt")), "0\n1\n2\n3\n");
 }
+
+TEST(ModuleRun, StartsInASmallAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
+#endif
+  // Headless runs need no GL driver: 120 MB of address space is plenty.
+  std::string command = "ulimit -v 120000 && exec \"$0\" --debug \"$1\"";
+  RunResult r = runProgram({"/bin/sh", "-c", command, buildPath("krrun"), modulePath("core_hello")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.logs(), Lines{"hello 42"});
+}
