@@ -94,9 +94,7 @@ TEST(ModuleRun, TimerOfZeroHertzIsADivisionByZero) {
 
 TEST(ModuleRun, SystemCommandsTitleClockDelayAndExecFile) {
   TempDir dir;
-  RunOptions options;
-  options.workDir = dir.path();
-  RunResult r = runModule("core_system", options);
+  RunResult r = runModuleIn("core_system", dir);
   Lines logs = r.logs();
   ASSERT_EQ(logs.size(), 4u) << r.err;
   int delay = std::stoi(logs[0].substr(9));
@@ -129,9 +127,7 @@ TEST(ModuleRun, SinglePrecisionWhileCompiledCodeRuns) {
 
 TEST(ModuleRun, GroupsShutDownNormallyAfterARuntimeError) {
   TempDir dir;
-  RunOptions options;
-  options.workDir = dir.path();
-  RunResult r = runModule("core_error_shutdown", options);
+  RunResult r = runModuleIn("core_error_shutdown", dir);
   EXPECT_TRUE(r.errContains("debugError: stopped with a file open")) << r.err;
   std::string text = readFile(dir.file("left-open.txt"));
   EXPECT_EQ(text.size(), 1000u * 33u);
@@ -139,9 +135,7 @@ TEST(ModuleRun, GroupsShutDownNormallyAfterARuntimeError) {
 
 TEST(ModuleRun, ExecFileProgramInheritsOnlyStandardHandles) {
   TempDir dir;
-  RunOptions options;
-  options.workDir = dir.path();
-  RunResult r = runModule("core_exec_handles", options);
+  RunResult r = runModuleIn("core_exec_handles", dir);
   EXPECT_TRUE(r.errContains("Program has ended")) << r.err;
   // ls sees its three standard streams and the listing it is reading, nothing else.
   EXPECT_EQ(readFile(dir.file("fds.txt")), "0\n1\n2\n3\n");

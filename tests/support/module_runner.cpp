@@ -125,3 +125,12 @@ RunResult runModule(const std::string& name, const RunOptions& options) {
 }
 
 }  // namespace krtest
+
+namespace krtest {
+
+RunResult runModuleIn(const std::string& name, const TempDir& dir, RunOptions options) {
+  options.workDir = dir.path();
+  return runModule(name, options);
+}
+
+}  // namespace krtest

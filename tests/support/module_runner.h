@@ -31,6 +31,9 @@ std::string buildPath(const std::string& file);  // build/FILE
 
 // Runs build/krrun [--debug] MODULE_PATH.
 RunResult runModule(const std::string& name, const RunOptions& options = RunOptions());
+class TempDir;
+// Runs the module with the given directory as its current directory.
+RunResult runModuleIn(const std::string& name, const TempDir& dir, RunOptions options = RunOptions());
 // Runs any program with arguments (krrun, krpack, a packed game).
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& options = RunOptions());
 
