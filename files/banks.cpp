@@ -2,9 +2,16 @@
 
 #include <cstdlib>
 
-#include "files/file_system.h"
-
 namespace kr {
+
+namespace {
+
+void destroyBank(Bank* bank) {
+  std::free(bank->data);
+  delete bank;
+}
+
+}  // namespace
 
 Bank* BankSet::create(std::int32_t size) {
   if (size < 0) size = 0;
@@ -16,31 +23,10 @@ Bank* BankSet::create(std::int32_t size) {
   return bank;
 }
 
-Bank* BankSet::find(int handle) {
-  Bank* bank = fromHandle<Bank>(handle);
-  if (bank && bank == last_) return bank;
-  if (!bank || banks_.find(bank) == banks_.end()) return nullptr;
-  last_ = bank;
-  return bank;
-}
-
 void BankSet::free(int handle) {
-  auto it = banks_.find(fromHandle<Bank>(handle));
-  if (it == banks_.end()) return;
-  Bank* bank = *it;
-  banks_.erase(it);
-  if (bank == last_) last_ = nullptr;
-  std::free(bank->data);
-  delete bank;
+  if (Bank* bank = banks_.take(handle)) destroyBank(bank);
 }
 
-void BankSet::freeAll() {
-  for (Bank* bank : banks_) {
-    std::free(bank->data);
-    delete bank;
-  }
-  banks_.clear();
-  last_ = nullptr;
-}
+void BankSet::freeAll() { banks_.clear(destroyBank); }
 
 }  // namespace kr

@@ -3,7 +3,8 @@
 // reach memory outside a bank's buffer.
 #pragma once
 #include <cstdint>
-#include <set>
+
+#include "runtime/handles.h"
 
 namespace kr {
 
@@ -23,12 +24,11 @@ class BankSet {
   Bank* create(std::int32_t size);
   void free(int handle);  // nothing unless the handle is live
   void freeAll();
-  Bank* find(int handle);
+  Bank* find(int handle) { return banks_.find(handle); }
   std::size_t count() const { return banks_.size(); }
 
  private:
-  std::set<Bank*> banks_;
-  Bank* last_ = nullptr;
+  HandleRegistry<Bank> banks_;
 };
 
 // The bytes [offset, offset + count) of a bank, or null when any of them lies

@@ -52,8 +52,8 @@ bool copyContents(int from, int to) {
 }  // namespace
 
 FileSystem::~FileSystem() {
-  for (DirScan* d : dirs_) delete d;
-  for (FileStream* f : files_) delete f;
+  dirs_.clear([](DirScan* d) { delete d; });
+  files_.clear([](FileStream* f) { delete f; });
 }
 
 FileStream* FileSystem::openFile(const std::string& path, int mode) {
@@ -74,20 +74,7 @@ FileStream* FileSystem::openFile(const std::string& path, int mode) {
   return f;
 }
 
-FileStream* FileSystem::findFileSlow(FileStream* f) {
-  if (!f || files_.find(f) == files_.end()) return nullptr;
-  lastFile_ = f;
-  return f;
-}
-
-void FileSystem::closeFile(int handle) {
-  auto it = files_.find(fromHandle<FileStream>(handle));
-  if (it == files_.end()) return;
-  FileStream* f = *it;
-  files_.erase(it);
-  if (f == lastFile_) lastFile_ = nullptr;
-  delete f;
-}
+void FileSystem::closeFile(int handle) { delete files_.take(handle); }
 
 void FileSystem::flushAll() {
   for (FileStream* f : files_) f->flush();
@@ -103,18 +90,7 @@ DirScan* FileSystem::openDir(const std::string& path) {
   return scan.release();
 }
 
-DirScan* FileSystem::findDir(int handle) {
-  auto it = dirs_.find(fromHandle<DirScan>(handle));
-  return it == dirs_.end() ? nullptr : *it;
-}
-
-void FileSystem::closeDir(int handle) {
-  auto it = dirs_.find(fromHandle<DirScan>(handle));
-  if (it == dirs_.end()) return;
-  DirScan* d = *it;
-  dirs_.erase(it);
-  delete d;
-}
+void FileSystem::closeDir(int handle) { delete dirs_.take(handle); }
 
 std::string FileSystem::currentDir() {
   char* cwd = ::getcwd(nullptr, 0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/host_runtime.h"
+#include "runtime/handles.h"
 
 namespace kr {
 
@@ -20,16 +21,6 @@ struct DirScan {
   std::size_t next = 0;
   bool exhausted() const { return next >= names.size(); }
 };
-
-// Handles are 32-bit integers holding a record's address.
-template <class T>
-T* fromHandle(int handle) {
-  return reinterpret_cast<T*>(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(handle)));
-}
-template <class T>
-int toHandle(T* record) {
-  return static_cast<int>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record)));
-}
 
 class FileSystem final : public Driver {
  public:
@@ -43,16 +34,12 @@ class FileSystem final : public Driver {
   // kRead and kRead|kWrite open an existing file; kWrite|kTruncate creates or
   // empties one. Null when it cannot be opened or is not a regular file.
   FileStream* openFile(const std::string& path, int mode);
-  FileStream* findFile(int handle) {
-    FileStream* f = fromHandle<FileStream>(handle);
-    if (f && f == lastFile_) return f;  // a program mostly works on one file at a time
-    return findFileSlow(f);
-  }
+  FileStream* findFile(int handle) { return files_.find(handle); }
   void closeFile(int handle);
   std::size_t openFileCount() const { return files_.size(); }
 
   DirScan* openDir(const std::string& path);  // null when it cannot be read
-  DirScan* findDir(int handle);
+  DirScan* findDir(int handle) { return dirs_.find(handle); }
   void closeDir(int handle);
 
   std::string currentDir();
@@ -65,12 +52,10 @@ class FileSystem final : public Driver {
   std::uint32_t fileSize(const std::string& path);
 
  private:
-  FileStream* findFileSlow(FileStream* f);
   void flushAll();  // whole-file operations must see what programs wrote
 
-  std::set<FileStream*> files_;
-  std::set<DirScan*> dirs_;
-  FileStream* lastFile_ = nullptr;
+  HandleRegistry<FileStream> files_;
+  HandleRegistry<DirScan> dirs_;
 };
 
 }  // namespace kr

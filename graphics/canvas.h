@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "graphics/pixel_format.h"
+#include "runtime/handles.h"
 
 namespace kr {
 
@@ -46,7 +47,7 @@ class Canvas {
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
 
-  int handle() const { return static_cast<int>(reinterpret_cast<std::uintptr_t>(this)); }
+  int handle() const { return toHandle(this); }
   GraphicsDevice* device() const { return device_; }
   int width() const { return bounds_.right; }
   int height() const { return bounds_.bottom; }

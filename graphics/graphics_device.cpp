@@ -281,7 +281,7 @@ void GraphicsDevice::freeCanvas(Canvas* canvas) {
 Canvas* GraphicsDevice::find(int handle) const {
   if (handle == front_->handle()) return front_.get();
   if (handle == back_->handle()) return back_.get();
-  auto* candidate = reinterpret_cast<Canvas*>(static_cast<std::uintptr_t>(static_cast<unsigned>(handle)));
+  auto* candidate = fromHandle<Canvas>(handle);
   return canvases_.count(candidate) ? candidate : nullptr;
 }
 

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-
 namespace kr {
 
 namespace {

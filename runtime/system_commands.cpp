@@ -9,6 +9,7 @@
 #include "lang/kr_string.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
+#include "runtime/handles.h"
 
 namespace kr {
 
@@ -55,15 +56,15 @@ void delay(int millisecs) {
 
 int milliSecs() { return static_cast<int>(HostRuntime::milliSecs()); }
 
-int createTimer(int hertz) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(host().createTimer(hertz))); }
+int createTimer(int hertz) { return toHandle(host().createTimer(hertz)); }
 
 int waitTimer(int timer) {
-  int n = host().waitTimer(reinterpret_cast<Timer*>(static_cast<std::uintptr_t>(timer)));
+  int n = host().waitTimer(fromHandle<Timer>(timer));
   checkEndRequest();
   return n;
 }
 
-void freeTimer(int timer) { host().freeTimer(reinterpret_cast<Timer*>(static_cast<std::uintptr_t>(timer))); }
+void freeTimer(int timer) { host().freeTimer(fromHandle<Timer>(timer)); }
 
 void debugLog(krString* text) {
   std::string t = krStringTake(text);
