@@ -16,9 +16,8 @@ namespace {
 
 RunResult runIn(const TempDir& dir, const std::string& module, bool debug = true) {
   RunOptions options;
-  options.workDir = dir.path();
   options.debug = debug;
-  return runModule(module, options);
+  return runModuleIn(module, dir, options);
 }
 
 void makeDir(const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path; }

@@ -72,9 +72,7 @@ TEST(Display, VWaitAndFlipFollowTheRefreshPeriod) {
 
 TEST(Display, GraphicsStateAcrossDisplayChanges) {
   TempDir dir;
-  RunOptions options;
-  options.workDir = dir.path();
-  RunResult r = runModule("gfx_state", options);
+  RunResult r = runModuleIn("gfx_state", dir);
   ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
   EXPECT_EQ(value(r, "after_early_endgraphics_blue"), "3");
   EXPECT_EQ(value(r, "after_early_endgraphics_width"), "400");

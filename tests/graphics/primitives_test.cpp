@@ -26,9 +26,7 @@ class Primitives : public ::testing::TestWithParam<int> {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    RunOptions options;
-    options.workDir = dir_->path();
-    run_ = new RunResult(runModule("gfx_primitives", options));
+    run_ = new RunResult(runModuleIn("gfx_primitives", *dir_));
   }
   static void TearDownTestSuite() {
     delete run_;
