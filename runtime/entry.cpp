@@ -135,8 +135,9 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
 
   std::vector<std::uint8_t> image;
   std::size_t offset = 0, size = 0;
-  bool found = readWholeFile(selfPath(), image) && findPackedModule(image, offset, size);
-  if (!found) {
+  if (readPackedModule(selfPath(), image)) {
+    size = image.size();
+  } else {
     if (!file || !readWholeFile(file, image)) return unableToRun();
     moduleInFile(image, offset, size);
   }

@@ -75,16 +75,45 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
   return ok;
 }
 
-bool findPackedModule(const std::vector<std::uint8_t>& image, std::size_t& offset, std::size_t& size) {
-  if (image.size() < kPackTrailerSize) return false;
-  const std::uint8_t* trailer = image.data() + image.size() - kPackTrailerSize;
+namespace {
+
+// The module's length from the trailer at the end of a file of fileSize bytes.
+bool readTrailer(const std::uint8_t* trailer, std::uint64_t fileSize, std::uint32_t& length) {
   if (std::memcmp(trailer + 4, kPackMagic, sizeof kPackMagic) != 0) return false;
-  std::uint32_t length;
   std::memcpy(&length, trailer, 4);
-  if (length > image.size() - kPackTrailerSize) return false;
+  return length <= fileSize - kPackTrailerSize;
+}
+
+}  // namespace
+
+bool findPackedModule(const std::vector<std::uint8_t>& image, std::size_t& offset, std::size_t& size) {
+  std::uint32_t length;
+  if (image.size() < kPackTrailerSize ||
+      !readTrailer(image.data() + image.size() - kPackTrailerSize, image.size(), length))
+    return false;
   size = length;
   offset = image.size() - kPackTrailerSize - length;
   return true;
+}
+
+bool readPackedModule(const std::string& executable, std::vector<std::uint8_t>& module) {
+  FILE* f = std::fopen(executable.c_str(), "rb");
+  if (!f) return false;
+  std::uint8_t trailer[kPackTrailerSize];
+  std::uint32_t length = 0;
+  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  long fileSize = ok ? std::ftell(f) : -1;
+  ok = fileSize >= static_cast<long>(kPackTrailerSize) &&
+       std::fseek(f, fileSize - static_cast<long>(kPackTrailerSize), SEEK_SET) == 0 &&
+       std::fread(trailer, 1, kPackTrailerSize, f) == kPackTrailerSize &&
+       readTrailer(trailer, static_cast<std::uint64_t>(fileSize), length) &&
+       std::fseek(f, fileSize - static_cast<long>(kPackTrailerSize) - static_cast<long>(length), SEEK_SET) == 0;
+  if (ok) {
+    module.resize(length);
+    ok = std::fread(module.data(), 1, length, f) == length;
+  }
+  std::fclose(f);
+  return ok;
 }
 
 bool findPeResource(const std::uint8_t* data, std::size_t size, std::uint32_t type, std::uint32_t id,

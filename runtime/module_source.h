@@ -13,6 +13,10 @@ namespace kr {
 constexpr char kPackMagic[8] = {'K', 'R', 'M', 'O', 'D', 'U', 'L', 'E'};
 constexpr std::size_t kPackTrailerSize = 12;
 
+// The module packed into an executable file, read without reading the rest of
+// it; false when the file carries none.
+bool readPackedModule(const std::string& executable, std::vector<std::uint8_t>& module);
+
 // Reads a whole file; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
 

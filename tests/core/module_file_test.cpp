@@ -151,6 +151,12 @@ TEST(ModuleSources, SameModuleFromContainerPeExecutableAndPackedGame) {
   // A packed game runs its own module whatever file is named.
   EXPECT_EQ(runProgram({packed, "--debug", modulePath("core_end_nested")}).logs(), expected);
 
+  // A trailer whose length runs past the start of the file is no packed module.
+  std::string bogus = readFile(buildPath("krrun")) + "\xff\xff\xff\x7fKRMODULE";
+  writeFile(dir.file("bogus"), bogus);
+  ASSERT_EQ(chmod(dir.file("bogus").c_str(), 0755), 0);
+  EXPECT_EQ(runProgram({dir.file("bogus"), "--debug", modulePath("core_hello")}).logs(), expected);
+
   if (!haveMingw()) GTEST_SKIP() << "mingw-w64 binutils not installed";
   std::string exe = buildPeExecutable(dir, modulePath("core_hello"));
   EXPECT_EQ(runModule(exe).logs(), expected);
