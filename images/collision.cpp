@@ -1,0 +1,146 @@
+#include "images/collision.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+
+namespace kr {
+
+namespace {
+
+// Bit i of a nibble moved to bit 3 - i: the leftmost column is the high bit.
+constexpr std::uint8_t kReversedNibble[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+
+void releaseMask(CollisionMask* mask) { delete mask; }
+
+void installHooks() {
+  Canvas::collisionMaskRefresh = refreshCollisionMask;
+  Canvas::collisionMaskRelease = releaseMask;
+}
+
+// 32 pixels of a 32-bit row; solid where the colour bits differ from the key.
+std::uint32_t solidWord32(const std::uint8_t* p, std::uint32_t bits, std::uint32_t key) {
+  const __m128i m = _mm_set1_epi32(static_cast<int>(bits));
+  const __m128i k = _mm_set1_epi32(static_cast<int>(key));
+  std::uint32_t word = 0;
+  for (int g = 0; g < 8; ++g) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * g));
+    int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(v, m), k)));
+    word |= static_cast<std::uint32_t>(kReversedNibble[~same & 0xF]) << (28 - 4 * g);
+  }
+  return word;
+}
+
+std::uint32_t solidWord(const Canvas& c, int y, int firstColumn, std::uint32_t bits, std::uint32_t key) {
+  const PixelFormat& f = c.format();
+  int count = std::min(32, c.width() - firstColumn);
+  const std::uint8_t* p = c.address(firstColumn, y);
+  if (count == 32 && f.bytesPerPixel == 4) return solidWord32(p, bits, key);
+  std::uint32_t word = 0;
+  for (int j = 0; j < count; ++j, p += f.bytesPerPixel)
+    if ((loadPixel(p, f.depth) & bits) != key) word |= 0x80000000u >> j;
+  return word;
+}
+
+}  // namespace
+
+void refreshCollisionMask(Canvas& canvas, const Rect& r) {
+  CollisionMask* mask = canvas.collisionMask();
+  if (!mask) return;
+  Rect clipped;
+  if (!clipTo(WideRect{r.left, r.top, r.right, r.bottom}, canvas.bounds(), &clipped)) return;
+  const std::uint32_t bits = canvas.format().colourBits();
+  const std::uint32_t key = canvas.maskPixel() & bits;
+  const int firstWord = clipped.left / 32, endWord = (clipped.right + 31) / 32;
+  for (int y = clipped.top; y < clipped.bottom; ++y) {
+    std::uint32_t* row = mask->row(y);
+    for (int k = firstWord; k < endWord; ++k) row[k] = solidWord(canvas, y, 32 * k, bits, key);
+  }
+}
+
+const CollisionMask& collisionMaskOf(Canvas& canvas) {
+  if (CollisionMask* mask = canvas.collisionMask()) return *mask;
+  installHooks();
+  auto* mask = new CollisionMask;
+  mask->wordsPerRow = canvas.maskWordsPerRow();
+  try {
+    mask->words.assign(static_cast<std::size_t>(mask->wordsPerRow) * canvas.height(), 0);
+  } catch (...) {
+    delete mask;
+    throw;
+  }
+  canvas.setCollisionMask(mask);
+  refreshCollisionMask(canvas, canvas.bounds());
+  return *mask;
+}
+
+void dropCollisionMask(Canvas& canvas) {
+  delete canvas.collisionMask();
+  canvas.setCollisionMask(nullptr);
+}
+
+Placed placeFrame(const Canvas& frame, int x, int y) {
+  return Placed{static_cast<std::int64_t>(x) - frame.handleX(), static_cast<std::int64_t>(y) - frame.handleY(),
+                frame.width(), frame.height()};
+}
+
+bool rectanglesOverlap(const Placed& a, const Placed& b) {
+  return !(a.left + a.width <= b.left || a.left >= b.left + b.width || a.top + a.height <= b.top ||
+           a.top >= b.top + b.height);
+}
+
+bool framesCollide(Canvas& first, int x1, int y1, Canvas& second, int x2, int y2) {
+  const Placed a = placeFrame(first, x1, y1), b = placeFrame(second, x2, y2);
+  if (!rectanglesOverlap(a, b)) return false;
+  const CollisionMask& maskA = collisionMaskOf(first);
+  const CollisionMask& maskB = collisionMaskOf(second);
+  // L is the frame further left (the first one on a tie); R's words are shifted onto L's.
+  const bool firstIsLeft = a.left <= b.left;
+  const Placed& L = firstIsLeft ? a : b;
+  const Placed& R = firstIsLeft ? b : a;
+  const CollisionMask& maskL = firstIsLeft ? maskA : maskB;
+  const CollisionMask& maskR = firstIsLeft ? maskB : maskA;
+  const int d = static_cast<int>(R.left - L.left);  // below L's width after the overlap test
+  const int s = d % 32, w0 = d / 32;
+  const int e = static_cast<int>(std::min(L.left + L.width, R.left + R.width) - L.left - 1);
+  const int n = e / 32 - w0;
+  const std::uint32_t endMask = 0xFFFFFFFFu << (31 - e % 32);
+  const std::int64_t top = std::max(L.top, R.top), bottom = std::min(L.top + L.height, R.top + R.height);
+  for (std::int64_t y = top; y < bottom; ++y) {
+    const std::uint32_t* rowL = maskL.row(static_cast<int>(y - L.top)) + w0;
+    const std::uint32_t* rowR = maskR.row(static_cast<int>(y - R.top));
+    std::uint32_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+      if (((rowR[i] >> s) | carry) & rowL[i]) return true;
+      carry = s ? rowR[i] << (32 - s) : 0;
+    }
+    // The last word of R may lie past its row when only the carry reaches L.
+    std::uint32_t last = n < maskR.wordsPerRow ? rowR[n] : 0;
+    if (((last >> s) | carry) & rowL[n] & endMask) return true;
+  }
+  return false;
+}
+
+bool frameCollidesRect(Canvas& frame, int x, int y, int rx, int ry, int rw, int rh) {
+  if (rw <= 0 || rh <= 0) return false;
+  const Placed f = placeFrame(frame, x, y), r{rx, ry, rw, rh};
+  if (!rectanglesOverlap(f, r)) return false;
+  const CollisionMask& mask = collisionMaskOf(frame);
+  const int c0 = static_cast<int>(std::max(r.left, f.left) - f.left);
+  const int c1 = static_cast<int>(std::min(r.left + r.width, f.left + f.width) - f.left - 1);
+  const int k0 = c0 / 32, k1 = c1 / 32;
+  std::uint32_t firstMask = 0xFFFFFFFFu >> (c0 % 32);
+  const std::uint32_t lastMask = 0xFFFFFFFFu << (31 - c1 % 32);
+  if (k0 == k1) firstMask &= lastMask;
+  const std::int64_t top = std::max(r.top, f.top), bottom = std::min(f.top + f.height, r.top + r.height);
+  for (std::int64_t row = top; row < bottom; ++row) {
+    const std::uint32_t* words = mask.row(static_cast<int>(row - f.top));
+    if (words[k0] & firstMask) return true;
+    for (int k = k0 + 1; k < k1; ++k)
+      if (words[k]) return true;
+    if (k1 > k0 && (words[k1] & lastMask)) return true;
+  }
+  return false;
+}
+
+}  // namespace kr

@@ -1,0 +1,184 @@
+#include "images/transform.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+
+namespace kr {
+
+namespace {
+
+// Mapped corners this close to a whole pixel are taken as on it: factors such
+// as 30 / 100 in single precision would otherwise add a row or column.
+constexpr float kSnap = 1.0f / 256;
+
+float snapped(float v) {
+  float whole = std::nearbyint(v);
+  return std::fabs(v - whole) <= kSnap ? whole : v;
+}
+
+// Whole-number floats that fit an int (the limit keeps trunc safe).
+bool fitsInt(float v) { return std::isfinite(v) && std::fabs(v) < 2147483520.0f; }
+
+std::uint32_t argbAt(const Canvas& s, int x, int y, std::uint32_t outside) {
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(s.width()) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(s.height()))
+    return outside;
+  return s.format().toArgb(loadPixel(s.address(x, y), s.depth()));
+}
+
+// floor of four floats; values that are NaN or far outside every canvas come
+// out as INT_MIN or INT_MAX, which no bounds test accepts.
+__m128i floor4(__m128 v) {
+  __m128i t = _mm_cvttps_epi32(v);
+  __m128i above = _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), v));
+  return _mm_add_epi32(t, above);
+}
+
+struct Sampler {
+  const Canvas& source;
+  const TransformPlan& plan;
+  std::uint32_t maskArgb;
+  std::uint32_t maskPixel;
+};
+
+// Source positions (relative to the source's top-left) of destination pixels
+// i..i+3 of row j.
+void sourcePositions(const TransformPlan& p, int i, float py, __m128* sx, __m128* sy) {
+  const __m128 px = _mm_add_ps(_mm_set1_ps(p.minX + 0.5f), _mm_cvtepi32_ps(_mm_setr_epi32(i, i + 1, i + 2, i + 3)));
+  const __m128 r = _mm_set1_ps(p.inverse);
+  const __m128 cy = _mm_set1_ps(p.c * py), ay = _mm_set1_ps(p.a * py);
+  __m128 qx = _mm_mul_ps(r, _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(p.d), px), cy));
+  __m128 qy = _mm_mul_ps(r, _mm_sub_ps(ay, _mm_mul_ps(_mm_set1_ps(p.b), px)));
+  *sx = _mm_add_ps(qx, _mm_set1_ps(static_cast<float>(p.sourceHandleX)));
+  *sy = _mm_add_ps(qy, _mm_set1_ps(static_cast<float>(p.sourceHandleY)));
+}
+
+void nearestRow(const Sampler& s, std::uint8_t* out, int j, int width) {
+  const Canvas& src = s.source;
+  const PixelFormat& f = src.format();
+  const float py = s.plan.minY + 0.5f + static_cast<float>(j);
+  const std::uint32_t bits = f.colourBits();
+  alignas(16) std::int32_t xs[4], ys[4];
+  for (int i = 0; i < width; i += 4) {
+    __m128 sx, sy;
+    sourcePositions(s.plan, i, py, &sx, &sy);
+    _mm_store_si128(reinterpret_cast<__m128i*>(xs), floor4(sx));
+    _mm_store_si128(reinterpret_cast<__m128i*>(ys), floor4(sy));
+    for (int k = 0; k < 4 && i + k < width; ++k, out += f.bytesPerPixel) {
+      std::uint32_t v = s.maskPixel;
+      if (static_cast<unsigned>(xs[k]) < static_cast<unsigned>(src.width()) &&
+          static_cast<unsigned>(ys[k]) < static_cast<unsigned>(src.height()))
+        v = loadPixel(src.address(xs[k], ys[k]), f.depth) & bits;
+      storePixel(out, f.depth, v);
+    }
+  }
+}
+
+__m128 channels(std::uint32_t argb) {
+  __m128i v = _mm_cvtsi32_si128(static_cast<int>(argb));
+  v = _mm_unpacklo_epi8(v, _mm_setzero_si128());
+  v = _mm_unpacklo_epi16(v, _mm_setzero_si128());
+  return _mm_cvtepi32_ps(v);
+}
+
+// The four neighbours weighted in a fixed order, each channel rounded by
+// adding one half and truncating; alpha comes out 0.
+std::uint32_t bilinear(const Sampler& s, float fx, float fy) {
+  fx -= 0.5f, fy -= 0.5f;
+  if (!(std::fabs(fx) < 1e8f && std::fabs(fy) < 1e8f)) return s.maskArgb & 0xFFFFFF;
+  const float x0f = std::floor(fx), y0f = std::floor(fy);
+  const int x0 = static_cast<int>(x0f), y0 = static_cast<int>(y0f);
+  const float tx = fx - x0f, ty = fy - y0f;
+  const __m128 w00 = _mm_set1_ps((1 - tx) * (1 - ty)), w10 = _mm_set1_ps(tx * (1 - ty));
+  const __m128 w11 = _mm_set1_ps(tx * ty), w01 = _mm_set1_ps((1 - tx) * ty);
+  const std::uint32_t m = s.maskArgb;
+  __m128 sum = _mm_mul_ps(w00, channels(argbAt(s.source, x0, y0, m)));
+  sum = _mm_add_ps(sum, _mm_mul_ps(w10, channels(argbAt(s.source, x0 + 1, y0, m))));
+  sum = _mm_add_ps(sum, _mm_mul_ps(w11, channels(argbAt(s.source, x0 + 1, y0 + 1, m))));
+  sum = _mm_add_ps(sum, _mm_mul_ps(w01, channels(argbAt(s.source, x0, y0 + 1, m))));
+  __m128i v = _mm_cvttps_epi32(_mm_add_ps(sum, _mm_set1_ps(0.5f)));
+  v = _mm_packs_epi32(v, v);
+  v = _mm_packus_epi16(v, v);
+  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)) & 0xFFFFFF;
+}
+
+void bilinearRow(const Sampler& s, Canvas& target, int j, int width) {
+  const PixelFormat& f = target.format();
+  std::uint8_t* out = target.address(0, j);
+  const float py = s.plan.minY + 0.5f + static_cast<float>(j);
+  alignas(16) float xs[4], ys[4];
+  for (int i = 0; i < width; i += 4) {
+    __m128 sx, sy;
+    sourcePositions(s.plan, i, py, &sx, &sy);
+    _mm_store_ps(xs, sx);
+    _mm_store_ps(ys, sy);
+    for (int k = 0; k < 4 && i + k < width; ++k, out += f.bytesPerPixel)
+      storePixel(out, f.depth, f.fromArgb(bilinear(s, xs[k], ys[k])));
+  }
+}
+
+// Nearest sampling into a canvas of another format converts each pixel.
+void nearestRowConverted(const Sampler& s, Canvas& target, int j, int width) {
+  const TransformPlan& p = s.plan;
+  const PixelFormat& f = target.format();
+  std::uint8_t* out = target.address(0, j);
+  const float py = p.minY + 0.5f + static_cast<float>(j);
+  for (int i = 0; i < width; ++i, out += f.bytesPerPixel) {
+    const float px = p.minX + 0.5f + static_cast<float>(i);
+    const float qx = p.inverse * (p.d * px - p.c * py), qy = p.inverse * (p.a * py - p.b * px);
+    const float fx = std::floor(qx + static_cast<float>(p.sourceHandleX));
+    const float fy = std::floor(qy + static_cast<float>(p.sourceHandleY));
+    std::uint32_t argb = s.maskArgb;
+    if (std::fabs(fx) < 1e8f && std::fabs(fy) < 1e8f)
+      argb = argbAt(s.source, static_cast<int>(fx), static_cast<int>(fy), s.maskArgb);
+    storePixel(out, f.depth, f.fromArgb(argb));
+  }
+}
+
+}  // namespace
+
+TransformPlan planTransform(int width, int height, int handleX, int handleY, float a, float b, float c, float d) {
+  TransformPlan p;
+  p.a = a, p.b = b, p.c = c, p.d = d;
+  p.sourceHandleX = handleX, p.sourceHandleY = handleY;
+  const float det = a * d - b * c;
+  p.inverse = 1.0f / det;
+  if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c) || !std::isfinite(d) || det == 0.0f ||
+      !std::isfinite(det) || !std::isfinite(p.inverse))
+    return p;
+  const float cx[4] = {static_cast<float>(-handleX), static_cast<float>(width - handleX),
+                       static_cast<float>(width - handleX), static_cast<float>(-handleX)};
+  const float cy[4] = {static_cast<float>(-handleY), static_cast<float>(-handleY),
+                       static_cast<float>(height - handleY), static_cast<float>(height - handleY)};
+  float lowX = INFINITY, lowY = INFINITY, highX = -INFINITY, highY = -INFINITY;
+  for (int k = 0; k < 4; ++k) {
+    const float x = snapped(a * cx[k] + c * cy[k]), y = snapped(b * cx[k] + d * cy[k]);
+    lowX = std::fmin(lowX, x), highX = std::fmax(highX, x);
+    lowY = std::fmin(lowY, y), highY = std::fmax(highY, y);
+  }
+  p.minX = std::floor(lowX), p.minY = std::floor(lowY);
+  const float maxX = std::ceil(highX), maxY = std::ceil(highY);
+  if (!fitsInt(p.minX) || !fitsInt(p.minY) || !fitsInt(maxX) || !fitsInt(maxY)) return p;
+  const float w = maxX - p.minX, h = maxY - p.minY;
+  if (!(w >= 1 && h >= 1 && w <= Canvas::kMaxSide && h <= Canvas::kMaxSide)) return p;
+  p.width = static_cast<int>(w), p.height = static_cast<int>(h);
+  p.handleX = static_cast<int>(-p.minX), p.handleY = static_cast<int>(-p.minY);
+  p.valid = true;
+  return p;
+}
+
+void renderTransform(const Canvas& source, Canvas& target, const TransformPlan& plan, bool filter) {
+  const Sampler s{source, plan, source.maskColour(), source.maskPixel() & source.format().colourBits()};
+  const bool sameFormat = source.format() == target.format();
+  for (int j = 0; j < plan.height; ++j) {
+    if (filter)
+      bilinearRow(s, target, j, plan.width);
+    else if (sameFormat)
+      nearestRow(s, target.address(0, j), j, plan.width);
+    else
+      nearestRowConverted(s, target, j, plan.width);
+  }
+}
+
+}  // namespace kr
