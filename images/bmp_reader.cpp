@@ -144,9 +144,9 @@ bool readRows(const std::uint8_t* d, std::size_t size, const BmpInfo& info, Pict
   return true;
 }
 
-// Run-length pictures: runs and deltas that leave the picture are clipped, and
-// data that ends early ends the picture (the rest stays black).
-void readRle(const std::uint8_t* d, std::size_t size, const BmpInfo& info, PictureTarget& target) {
+// Run-length pictures: runs and deltas that leave the picture are clipped.
+// False when the data ends before the picture does.
+bool readRle(const std::uint8_t* d, std::size_t size, const BmpInfo& info, PictureTarget& target) {
   const std::int64_t w = info.width, h = info.height;
   const bool four = info.compression == kRle4;
   std::uint64_t at = info.pixelOffset;
@@ -154,7 +154,8 @@ void readRle(const std::uint8_t* d, std::size_t size, const BmpInfo& info, Pictu
   auto put = [&](std::int64_t px, unsigned index) {
     if (px < w && y < h) target.row(static_cast<int>(h - 1 - y))[px] = info.palette[index & 0xFF];
   };
-  while (at + 2 <= size && y < h) {
+  while (y < h) {
+    if (at + 2 > size) return false;
     unsigned count = d[at], value = d[at + 1];
     at += 2;
     if (count > 0) {
@@ -165,20 +166,21 @@ void readRle(const std::uint8_t* d, std::size_t size, const BmpInfo& info, Pictu
     if (value == 0) {
       x = 0, ++y;
     } else if (value == 1) {
-      return;
+      return true;
     } else if (value == 2) {
-      if (at + 2 > size) return;
+      if (at + 2 > size) return false;
       x += d[at], y += d[at + 1];
       at += 2;
     } else {
       // An absolute run of `value` pixels, padded to a 16-bit boundary.
       std::uint64_t bytes = four ? (value + 1) / 2 : value;
-      if (at + bytes > size) return;
+      if (at + bytes > size) return false;
       for (unsigned i = 0; i < value; ++i, ++x)
         put(x, four ? ((i & 1) ? d[at + i / 2] & 0xF : d[at + i / 2] >> 4) : d[at + i]);
       at += (bytes + 1) & ~1ull;
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -187,10 +189,7 @@ bool decodeBmp(const std::uint8_t* data, std::size_t size, PictureTarget& target
   BmpInfo info;
   if (!readHeader(data, size, info)) return false;
   if (!target.begin(static_cast<int>(info.width), static_cast<int>(info.height))) return false;
-  if (info.compression == kRle8 || info.compression == kRle4) {
-    readRle(data, size, info, target);
-    return true;
-  }
+  if (info.compression == kRle8 || info.compression == kRle4) return readRle(data, size, info, target);
   return readRows(data, size, info, target);
 }
 

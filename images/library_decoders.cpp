@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 #include <png.h>
 
 #include "graphics/canvas.h"
@@ -97,7 +98,12 @@ struct JpegErrors {
 
 void jpegFail(j_common_ptr info) { longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
 void jpegQuiet(j_common_ptr) {}
-void jpegQuietLevel(j_common_ptr, int) {}
+
+// Warnings pass, except that the data ended early: a truncated file gives
+// nothing rather than a picture padded with grey.
+void jpegWarning(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) jpegFail(info);
+}
 
 // A progressive file may hold any number of scans, each a pass over the whole
 // picture; real files have a dozen.
@@ -118,7 +124,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, PictureTarget& targe
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = jpegFail;
   errors.manager.output_message = jpegQuiet;
-  errors.manager.emit_message = jpegQuietLevel;
+  errors.manager.emit_message = jpegWarning;
   progress.progress_monitor = jpegProgress;
   if (setjmp(errors.jump)) {
     jpeg_destroy_decompress(&info);
