@@ -270,8 +270,9 @@ void writeJpeg(const std::string& path, const std::vector<unsigned char>& rgb) {
   std::fclose(f);
 }
 
-// What a C programmer would do: read the file, decode it to RGBA.
-void straightPng(const std::string& path, std::vector<unsigned char>& out) {
+// What a C programmer would do: read the file, decode it into a new RGBA buffer.
+void straightPng(const std::string& path) {
+  std::vector<unsigned char> out;
   std::string bytes = readAll(path);
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
@@ -281,7 +282,8 @@ void straightPng(const std::string& path, std::vector<unsigned char>& out) {
   png_image_finish_read(&image, nullptr, out.data(), 0, nullptr);
 }
 
-void straightJpeg(const std::string& path, std::vector<unsigned char>& out) {
+void straightJpeg(const std::string& path) {
+  std::vector<unsigned char> out;
   std::string bytes = readAll(path);
   jpeg_decompress_struct d;
   jpeg_error_mgr errors;
@@ -305,11 +307,10 @@ void loading() {
   const std::string png = "/tmp/bench_images_photo.png", jpeg = "/tmp/bench_images_photo.jpg";
   writePng(png, rgb);
   writeJpeg(jpeg, rgb);
-  std::vector<unsigned char> out;
   for (const std::string& path : {png, jpeg}) {
     bool isPng = path == png;
     double ours = perCall([&](long) { call<&img::freeImage>(call<&img::loadImage>(krStringNew(path))); }, 1);
-    double straight = perCall([&](long) { isPng ? straightPng(path, out) : straightJpeg(path, out); }, 1);
+    double straight = perCall([&](long) { isPng ? straightPng(path) : straightJpeg(path); }, 1);
     report(isPng ? "LoadImage 1024x1024 PNG" : "LoadImage 1024x1024 JPEG", ours,
            isPng ? "libpng to RGBA" : "libjpeg-turbo to RGBA", straight, "target <= 1.3");
   }

@@ -3,13 +3,11 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace kr {
 
 namespace {
-
-// Bit i of a nibble moved to bit 3 - i: the leftmost column is the high bit.
-constexpr std::uint8_t kReversedNibble[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
 
 void releaseMask(CollisionMask* mask) { delete mask; }
 
@@ -18,28 +16,32 @@ void installHooks() {
   Canvas::collisionMaskRelease = releaseMask;
 }
 
-// 32 pixels of a 32-bit row; solid where the colour bits differ from the key.
-std::uint32_t solidWord32(const std::uint8_t* p, std::uint32_t bits, std::uint32_t key) {
-  const __m128i m = _mm_set1_epi32(static_cast<int>(bits));
-  const __m128i k = _mm_set1_epi32(static_cast<int>(key));
-  std::uint32_t word = 0;
-  for (int g = 0; g < 8; ++g) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * g));
-    int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(v, m), k)));
-    word |= static_cast<std::uint32_t>(kReversedNibble[~same & 0xF]) << (28 - 4 * g);
-  }
-  return word;
+// 16 pixels of a 32-bit row as 16 bits, column 0 lowest; set where the
+// colour bits equal the key.
+int keyedHalf32(const std::uint8_t* p, __m128i bits, __m128i key) {
+  auto keyed = [&](int at) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    return _mm_cmpeq_epi32(_mm_and_si128(v, bits), key);
+  };
+  __m128i low = _mm_packs_epi32(keyed(0), keyed(16)), high = _mm_packs_epi32(keyed(32), keyed(48));
+  return _mm_movemask_epi8(_mm_packs_epi16(low, high));
 }
 
-std::uint32_t solidWord(const Canvas& c, int y, int firstColumn, std::uint32_t bits, std::uint32_t key) {
+// Any format, 16 columns from firstColumn; columns at and past the width give 0.
+std::uint32_t solidHalf(const Canvas& c, int y, int firstColumn, std::uint32_t bits, std::uint32_t key) {
   const PixelFormat& f = c.format();
-  int count = std::min(32, c.width() - firstColumn);
+  int count = std::min(16, c.width() - firstColumn);
   const std::uint8_t* p = c.address(firstColumn, y);
-  if (count == 32 && f.bytesPerPixel == 4) return solidWord32(p, bits, key);
-  std::uint32_t word = 0;
+  std::uint32_t half = 0;
   for (int j = 0; j < count; ++j, p += f.bytesPerPixel)
-    if ((loadPixel(p, f.depth) & bits) != key) word |= 0x80000000u >> j;
-  return word;
+    if ((loadPixel(p, f.depth) & bits) != key) half |= 1u << j;
+  return half;
+}
+
+// Half word h of a row holds columns 16h to 16h + 15 (the words are little-endian).
+void storeHalf(std::uint32_t* row, int h, std::uint32_t bits16) {
+  auto v = static_cast<std::uint16_t>(bits16);
+  std::memcpy(reinterpret_cast<std::uint8_t*>(row) + 2 * h, &v, 2);
 }
 
 }  // namespace
@@ -51,10 +53,16 @@ void refreshCollisionMask(Canvas& canvas, const Rect& r) {
   if (!clipTo(WideRect{r.left, r.top, r.right, r.bottom}, canvas.bounds(), &clipped)) return;
   const std::uint32_t bits = canvas.format().colourBits();
   const std::uint32_t key = canvas.maskPixel() & bits;
-  const int firstWord = clipped.left / 32, endWord = (clipped.right + 31) / 32;
+  // Only the 16-column halves the change touched are rebuilt; those that hold
+  // 16 columns of a 32-bit row go the fast way.
+  const int firstHalf = clipped.left / 16, endHalf = (clipped.right + 15) / 16;
+  const int fastEnd = canvas.format().bytesPerPixel == 4 ? std::min(endHalf, canvas.width() / 16) : firstHalf;
+  const __m128i bitsV = _mm_set1_epi32(static_cast<int>(bits)), keyV = _mm_set1_epi32(static_cast<int>(key));
   for (int y = clipped.top; y < clipped.bottom; ++y) {
     std::uint32_t* row = mask->row(y);
-    for (int k = firstWord; k < endWord; ++k) row[k] = solidWord(canvas, y, 32 * k, bits, key);
+    const std::uint8_t* p = canvas.address(16 * firstHalf, y);
+    for (int h = firstHalf; h < fastEnd; ++h, p += 64) storeHalf(row, h, ~keyedHalf32(p, bitsV, keyV));
+    for (int h = std::max(firstHalf, fastEnd); h < endHalf; ++h) storeHalf(row, h, solidHalf(canvas, y, 16 * h, bits, key));
   }
 }
 
@@ -94,7 +102,8 @@ bool framesCollide(Canvas& first, int x1, int y1, Canvas& second, int x2, int y2
   if (!rectanglesOverlap(a, b)) return false;
   const CollisionMask& maskA = collisionMaskOf(first);
   const CollisionMask& maskB = collisionMaskOf(second);
-  // L is the frame further left (the first one on a tie); R's words are shifted onto L's.
+  // L is the frame further left (the first one on a tie); R's words are shifted
+  // onto L's, towards higher columns (higher bits).
   const bool firstIsLeft = a.left <= b.left;
   const Placed& L = firstIsLeft ? a : b;
   const Placed& R = firstIsLeft ? b : a;
@@ -104,19 +113,19 @@ bool framesCollide(Canvas& first, int x1, int y1, Canvas& second, int x2, int y2
   const int s = d % 32, w0 = d / 32;
   const int e = static_cast<int>(std::min(L.left + L.width, R.left + R.width) - L.left - 1);
   const int n = e / 32 - w0;
-  const std::uint32_t endMask = 0xFFFFFFFFu << (31 - e % 32);
+  const std::uint32_t endMask = 0xFFFFFFFFu >> (31 - e % 32);
   const std::int64_t top = std::max(L.top, R.top), bottom = std::min(L.top + L.height, R.top + R.height);
   for (std::int64_t y = top; y < bottom; ++y) {
     const std::uint32_t* rowL = maskL.row(static_cast<int>(y - L.top)) + w0;
     const std::uint32_t* rowR = maskR.row(static_cast<int>(y - R.top));
     std::uint32_t carry = 0;
     for (int i = 0; i < n; ++i) {
-      if (((rowR[i] >> s) | carry) & rowL[i]) return true;
-      carry = s ? rowR[i] << (32 - s) : 0;
+      if (((rowR[i] << s) | carry) & rowL[i]) return true;
+      carry = s ? rowR[i] >> (32 - s) : 0;
     }
     // The last word of R may lie past its row when only the carry reaches L.
     std::uint32_t last = n < maskR.wordsPerRow ? rowR[n] : 0;
-    if (((last >> s) | carry) & rowL[n] & endMask) return true;
+    if (((last << s) | carry) & rowL[n] & endMask) return true;
   }
   return false;
 }
@@ -129,8 +138,8 @@ bool frameCollidesRect(Canvas& frame, int x, int y, int rx, int ry, int rw, int 
   const int c0 = static_cast<int>(std::max(r.left, f.left) - f.left);
   const int c1 = static_cast<int>(std::min(r.left + r.width, f.left + f.width) - f.left - 1);
   const int k0 = c0 / 32, k1 = c1 / 32;
-  std::uint32_t firstMask = 0xFFFFFFFFu >> (c0 % 32);
-  const std::uint32_t lastMask = 0xFFFFFFFFu << (31 - c1 % 32);
+  std::uint32_t firstMask = 0xFFFFFFFFu << (c0 % 32);
+  const std::uint32_t lastMask = 0xFFFFFFFFu >> (31 - c1 % 32);
   if (k0 == k1) firstMask &= lastMask;
   const std::int64_t top = std::max(r.top, f.top), bottom = std::min(f.top + f.height, r.top + r.height);
   for (std::int64_t row = top; row < bottom; ++row) {

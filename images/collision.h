@@ -9,9 +9,10 @@
 
 namespace kr {
 
-// Row y, word k holds columns 32k to 32k + 31, column 32k + j in bit 31 - j.
-// A bit is 1 where the pixel differs from the canvas's mask colour; bits past
-// the width are 0.
+// Row y, word k holds columns 32k to 32k + 31, column 32k + j in bit j (so a
+// row of 32-bit pixels turns into words with no bit reversal). A bit is 1
+// where the pixel differs from the canvas's mask colour; bits past the width
+// are 0.
 struct CollisionMask {
   int wordsPerRow = 0;
   std::vector<std::uint32_t> words;

@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <cmath>
+#include <vector>
 
 namespace kr {
 
@@ -54,6 +55,12 @@ void sourcePositions(const TransformPlan& p, int i, float py, __m128* sx, __m128
   *sy = _mm_add_ps(qy, _mm_set1_ps(static_cast<float>(p.sourceHandleY)));
 }
 
+// True for the 32-bit store whose pixels are 0x00RRGGBB words.
+bool isXrgb(const PixelFormat& f) {
+  return f.depth == 32 && f.mask[PixelFormat::kRed] == 0xFF0000 && f.mask[PixelFormat::kGreen] == 0xFF00 &&
+         f.mask[PixelFormat::kBlue] == 0xFF;
+}
+
 void nearestRow(const Sampler& s, std::uint8_t* out, int j, int width) {
   const Canvas& src = s.source;
   const PixelFormat& f = src.format();
@@ -75,6 +82,50 @@ void nearestRow(const Sampler& s, std::uint8_t* out, int j, int width) {
   }
 }
 
+// Scales without rotation or shear (b and c zero): a destination column always
+// reads the same source column and a row the same source row, so both are
+// worked out once with the very arithmetic of the general path.
+void nearestAxisAligned(const Sampler& s, Canvas& target) {
+  const Canvas& src = s.source;
+  const PixelFormat& f = src.format();
+  const TransformPlan& p = s.plan;
+  const std::uint32_t bits = f.colourBits();
+  std::vector<std::int32_t> columns(static_cast<std::size_t>(p.width) + 3), rows(static_cast<std::size_t>(p.height) + 3);
+  const float firstRow = p.minY + 0.5f;
+  for (int i = 0; i < p.width; i += 4) {
+    __m128 sx, sy;
+    sourcePositions(p, i, firstRow, &sx, &sy);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&columns[i]), floor4(sx));
+  }
+  for (int j = 0; j < p.height; ++j) {
+    __m128 sx, sy;
+    sourcePositions(p, 0, p.minY + 0.5f + static_cast<float>(j), &sx, &sy);
+    rows[j] = _mm_cvtsi128_si32(floor4(sy));
+  }
+  const unsigned w = static_cast<unsigned>(src.width()), h = static_cast<unsigned>(src.height());
+  for (int j = 0; j < p.height; ++j) {
+    std::uint8_t* out = target.address(0, j);
+    if (static_cast<unsigned>(rows[j]) >= h) {
+      for (int i = 0; i < p.width; ++i, out += f.bytesPerPixel) storePixel(out, f.depth, s.maskPixel);
+      continue;
+    }
+    const std::uint8_t* in = src.address(0, rows[j]);
+    if (f.bytesPerPixel == 4) {
+      auto* o = reinterpret_cast<std::uint32_t*>(out);
+      const auto* r = reinterpret_cast<const std::uint32_t*>(in);
+      for (int i = 0; i < p.width; ++i) {
+        const unsigned x = static_cast<unsigned>(columns[i]);
+        o[i] = x < w ? r[x] & bits : s.maskPixel;
+      }
+      continue;
+    }
+    for (int i = 0; i < p.width; ++i, out += f.bytesPerPixel) {
+      const unsigned x = static_cast<unsigned>(columns[i]);
+      storePixel(out, f.depth, x < w ? loadPixel(in + x * f.bytesPerPixel, f.depth) & bits : s.maskPixel);
+    }
+  }
+}
+
 __m128 channels(std::uint32_t argb) {
   __m128i v = _mm_cvtsi32_si128(static_cast<int>(argb));
   v = _mm_unpacklo_epi8(v, _mm_setzero_si128());
@@ -82,39 +133,63 @@ __m128 channels(std::uint32_t argb) {
   return _mm_cvtepi32_ps(v);
 }
 
-// The four neighbours weighted in a fixed order, each channel rounded by
-// adding one half and truncating; alpha comes out 0.
-std::uint32_t bilinear(const Sampler& s, float fx, float fy) {
-  fx -= 0.5f, fy -= 0.5f;
-  if (!(std::fabs(fx) < 1e8f && std::fabs(fy) < 1e8f)) return s.maskArgb & 0xFFFFFF;
-  const float x0f = std::floor(fx), y0f = std::floor(fy);
-  const int x0 = static_cast<int>(x0f), y0 = static_cast<int>(y0f);
-  const float tx = fx - x0f, ty = fy - y0f;
-  const __m128 w00 = _mm_set1_ps((1 - tx) * (1 - ty)), w10 = _mm_set1_ps(tx * (1 - ty));
-  const __m128 w11 = _mm_set1_ps(tx * ty), w01 = _mm_set1_ps((1 - tx) * ty);
+// The four neighbours of (x0, y0) as ARGB, the mask colour outside the source.
+void neighbours(const Sampler& s, bool xrgb, int x0, int y0, std::uint32_t c[4]) {
+  const Canvas& src = s.source;
+  if (xrgb && static_cast<unsigned>(x0) < static_cast<unsigned>(src.width() - 1) &&
+      static_cast<unsigned>(y0) < static_cast<unsigned>(src.height() - 1)) {
+    const auto* top = reinterpret_cast<const std::uint32_t*>(src.address(x0, y0));
+    const auto* bottom = reinterpret_cast<const std::uint32_t*>(src.address(x0, y0 + 1));
+    c[0] = top[0] & 0xFFFFFF, c[1] = top[1] & 0xFFFFFF, c[2] = bottom[1] & 0xFFFFFF, c[3] = bottom[0] & 0xFFFFFF;
+    return;
+  }
   const std::uint32_t m = s.maskArgb;
-  __m128 sum = _mm_mul_ps(w00, channels(argbAt(s.source, x0, y0, m)));
-  sum = _mm_add_ps(sum, _mm_mul_ps(w10, channels(argbAt(s.source, x0 + 1, y0, m))));
-  sum = _mm_add_ps(sum, _mm_mul_ps(w11, channels(argbAt(s.source, x0 + 1, y0 + 1, m))));
-  sum = _mm_add_ps(sum, _mm_mul_ps(w01, channels(argbAt(s.source, x0, y0 + 1, m))));
-  __m128i v = _mm_cvttps_epi32(_mm_add_ps(sum, _mm_set1_ps(0.5f)));
-  v = _mm_packs_epi32(v, v);
-  v = _mm_packus_epi16(v, v);
-  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)) & 0xFFFFFF;
+  c[0] = argbAt(src, x0, y0, m), c[1] = argbAt(src, x0 + 1, y0, m);
+  c[2] = argbAt(src, x0 + 1, y0 + 1, m), c[3] = argbAt(src, x0, y0 + 1, m);
 }
 
+// Bilinear samples of four destination pixels at once: the neighbours are
+// weighted in a fixed order, each channel rounded by adding one half and
+// truncating; alpha comes out 0. Positions far outside every canvas (or not
+// numbers) give the mask colour.
 void bilinearRow(const Sampler& s, Canvas& target, int j, int width) {
   const PixelFormat& f = target.format();
+  const bool xrgb = isXrgb(s.source.format());
   std::uint8_t* out = target.address(0, j);
   const float py = s.plan.minY + 0.5f + static_cast<float>(j);
-  alignas(16) float xs[4], ys[4];
+  const __m128 half = _mm_set1_ps(0.5f), one = _mm_set1_ps(1.0f), limit = _mm_set1_ps(1e8f);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  alignas(16) float weights[4][4];
+  alignas(16) std::int32_t xs[4], ys[4], valid[4];
   for (int i = 0; i < width; i += 4) {
     __m128 sx, sy;
     sourcePositions(s.plan, i, py, &sx, &sy);
-    _mm_store_ps(xs, sx);
-    _mm_store_ps(ys, sy);
-    for (int k = 0; k < 4 && i + k < width; ++k, out += f.bytesPerPixel)
-      storePixel(out, f.depth, f.fromArgb(bilinear(s, xs[k], ys[k])));
+    __m128 fx = _mm_sub_ps(sx, half), fy = _mm_sub_ps(sy, half);
+    __m128 ok = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(fx, magnitude), limit), _mm_cmplt_ps(_mm_and_ps(fy, magnitude), limit));
+    fx = _mm_and_ps(fx, ok), fy = _mm_and_ps(fy, ok);
+    __m128i x0 = floor4(fx), y0 = floor4(fy);
+    __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(x0)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(y0));
+    __m128 ux = _mm_sub_ps(one, tx), uy = _mm_sub_ps(one, ty);
+    _mm_store_ps(weights[0], _mm_mul_ps(ux, uy));
+    _mm_store_ps(weights[1], _mm_mul_ps(tx, uy));
+    _mm_store_ps(weights[2], _mm_mul_ps(tx, ty));
+    _mm_store_ps(weights[3], _mm_mul_ps(ux, ty));
+    _mm_store_si128(reinterpret_cast<__m128i*>(xs), x0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(ys), y0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(valid), _mm_castps_si128(ok));
+    for (int k = 0; k < 4 && i + k < width; ++k, out += f.bytesPerPixel) {
+      std::uint32_t argb = s.maskArgb & 0xFFFFFF;
+      if (valid[k]) {
+        std::uint32_t c[4];
+        neighbours(s, xrgb, xs[k], ys[k], c);
+        __m128 sum = _mm_mul_ps(_mm_set1_ps(weights[0][k]), channels(c[0]));
+        for (int n = 1; n < 4; ++n) sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weights[n][k]), channels(c[n])));
+        __m128i v = _mm_cvttps_epi32(_mm_add_ps(sum, half));
+        v = _mm_packs_epi32(v, v);
+        argb = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v))) & 0xFFFFFF;
+      }
+      storePixel(out, f.depth, f.fromArgb(argb));
+    }
   }
 }
 
@@ -171,6 +246,10 @@ TransformPlan planTransform(int width, int height, int handleX, int handleY, flo
 void renderTransform(const Canvas& source, Canvas& target, const TransformPlan& plan, bool filter) {
   const Sampler s{source, plan, source.maskColour(), source.maskPixel() & source.format().colourBits()};
   const bool sameFormat = source.format() == target.format();
+  if (!filter && sameFormat && plan.b == 0 && plan.c == 0) {
+    nearestAxisAligned(s, target);
+    return;
+  }
   for (int j = 0; j < plan.height; ++j) {
     if (filter)
       bilinearRow(s, target, j, plan.width);

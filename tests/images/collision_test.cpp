@@ -163,7 +163,7 @@ TEST(CollisionMask, StaysCurrentThroughEveryKindOfDrawing) {
     }
     // Columns past the width stay 0 in the last word of every row.
     const CollisionMask& m = collisionMaskOf(*c);
-    for (int y = 0; y < c->height(); ++y) EXPECT_EQ(m.row(y)[3] & 0x0FFFFFFF, 0u);
+    for (int y = 0; y < c->height(); ++y) EXPECT_EQ(m.row(y)[3] & 0xFFFFFFF0u, 0u);
   }
 }
 
