@@ -6,6 +6,7 @@
 #include <cstring>
 #include <chrono>
 #include <climits>
+#include <system_error>
 
 namespace kr {
 
@@ -427,9 +428,14 @@ void GraphicsDevice::onResume() { present(); }
 
 // ---- refresh timer ----
 
+// Without the thread (no memory for its stack) the display still works: front
+// buffer drawing then reaches the screen at the next Flip or exposure.
 void GraphicsDevice::startRefreshTimer() {
   refreshStop_ = false;
-  refreshThread_ = std::thread([this] { refreshLoop(); });
+  try {
+    refreshThread_ = std::thread([this] { refreshLoop(); });
+  } catch (const std::system_error&) {
+  }
 }
 
 void GraphicsDevice::stopRefreshTimer() {

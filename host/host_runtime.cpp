@@ -101,7 +101,9 @@ void HostRuntime::destroy(HostRuntime* host) {
 }
 
 HostRuntime::~HostRuntime() {
-  while (!timers_.empty()) freeTimer(*timers_.begin());
+  stopTimingThread();  // before the timers go: the thread reads them
+  for (Timer* timer : timers_) delete timer;
+  timers_.clear();
   for (DriverSlot slot : {DriverSlot::Audio, DriverSlot::Graphics, DriverSlot::Input})
     closeDriver(slot, driver(slot));
   if (window_) SDL_DestroyWindow(window_);
