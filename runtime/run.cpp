@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "host/host_runtime.h"
+#include "runtime/close_signals.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
 #include "runtime/x87.h"
@@ -178,10 +179,15 @@ void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, in
   handlers.install();
   x87::Word previousWord = x87::controlWord();
   x87::setControlWord(x87::moduleWord(previousWord));
-  if (HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags)) {
-    runProgram(host, entry, debug);
-    HostRuntime::destroy(host);
-  }
+  // Installed before the host, so the window system leaves these signals to
+  // us; restored before the host goes, so the signal thread never sees it half
+  // destroyed.
+  CloseSignals closeSignals;
+  closeSignals.install();
+  HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags);
+  if (host) runProgram(host, entry, debug);
+  closeSignals.restore();
+  HostRuntime::destroy(host);
   x87::setControlWord(x87::afterRunWord(previousWord));
   handlers.restore();
 }

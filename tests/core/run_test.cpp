@@ -1,6 +1,7 @@
 // Modules compiled from C, run by krrun headless: how a run ends, fails and
 // reports.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "tests/support/module_runner.h"
 
@@ -156,4 +157,43 @@ TEST(ModuleRun, StartsInASmallAddressSpace) {
   RunResult r = runProgram({"/bin/sh", "-c", command, buildPath("krrun"), modulePath("core_hello")});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.logs(), Lines{"hello 42"});
+}
+
+// Ctrl-C and kill: the first signal asks the program to close, which a program
+// waiting in a blocking command answers by ending quietly; a runaway loop is
+// ended by a second signal, or once the first has gone unanswered for 3 s.
+TEST(ModuleRun, CloseSignalEndsAWaitingProgramQuietly) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    RunOptions o;
+    o.signalWhen = "debugLog: waiting";
+    o.signals = {sig};
+    RunResult r = runModule("core_wait_close", o);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.killedBy, 0);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(r.errContains("debugError")) << r.err;
+  }
+}
+
+TEST(ModuleRun, SecondCloseSignalEndsARunawayProgramAtOnce) {
+  RunOptions o;
+  o.signalWhen = "debugLog: spinning";
+  o.signals = {SIGINT, SIGINT};
+  o.signalGapMs = 200;
+  RunResult r = runModule("core_spin", o);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.killedBy, SIGINT);
+  EXPECT_LT(r.msAfterSignals, 2000);
+}
+
+TEST(ModuleRun, UnansweredCloseSignalEndsARunawayProgramAfterThreeSeconds) {
+  RunOptions o;
+  o.signalWhen = "debugLog: spinning";
+  o.signals = {SIGTERM};
+  o.timeoutMs = 15000;
+  RunResult r = runModule("core_spin", o);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.killedBy, SIGTERM);
+  EXPECT_GE(r.msAfterSignals, 2900);
+  EXPECT_LT(r.msAfterSignals, 8000);
 }
