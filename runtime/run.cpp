@@ -13,6 +13,7 @@
 #include "runtime/close_signals.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
+#include "runtime/linker.h"
 #include "runtime/x87.h"
 
 namespace kr {
@@ -58,6 +59,9 @@ const char* faultMessage(int sig, siginfo_t* info, void* context) {
 }
 
 void onFault(int sig, siginfo_t* info, void* context) {
+  // The module's block allows reading, writing and executing; pages are only
+  // kept from being writable and executable at once until a module needs it.
+  if (sig == SIGSEGV && info->si_code == SEGV_ACCERR && fixPageFault(info->si_addr)) return;
   Recovery* r = gRecovery;
   if (!r) {
     // A fault outside a run: let the default action take the process.

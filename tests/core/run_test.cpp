@@ -1,8 +1,10 @@
 // Modules compiled from C, run by krrun headless: how a run ends, fails and
 // reports.
 #include <gtest/gtest.h>
+#include <cstring>
 #include <signal.h>
 
+#include "runtime/module_format.h"
 #include "tests/support/module_runner.h"
 
 using namespace krtest;
@@ -196,4 +198,43 @@ TEST(ModuleRun, UnansweredCloseSignalEndsARunawayProgramAfterThreeSeconds) {
   EXPECT_EQ(r.killedBy, SIGTERM);
   EXPECT_GE(r.msAfterSignals, 2900);
   EXPECT_LT(r.msAfterSignals, 8000);
+}
+
+namespace {
+
+// The module with every data-looking name renamed, so nothing tells the linker
+// where its data starts.
+std::string withoutDataNames(const std::string& bytes) {
+  kr::ModuleContainer m;
+  std::size_t pos = 0;
+  auto u32 = [&] {
+    std::uint32_t v;
+    std::memcpy(&v, bytes.data() + pos, 4);
+    pos += 4;
+    return v;
+  };
+  std::uint32_t codeSize = u32();
+  m.code.assign(bytes.begin() + static_cast<long>(pos), bytes.begin() + static_cast<long>(pos + codeSize));
+  pos += codeSize;
+  for (auto* list : {&m.symbols, &m.relative, &m.absolute}) {
+    for (std::uint32_t n = u32(); n > 0; --n) {
+      std::string name(bytes.c_str() + pos);
+      pos += name.size() + 1;
+      if (name[0] == '_' && (name[1] == 'v' || name[1] == 'a' || name[1] == 't')) name = "data" + name;
+      list->emplace_back(name, u32());
+    }
+  }
+  return m.bytes<std::string>();
+}
+
+}  // namespace
+
+TEST(ModuleRun, DataAndCodeAnywhereInTheBlockWork) {
+  TempDir dir;
+  writeFile(dir.file("unnamed.krm"), withoutDataNames(readFile(modulePath("core_data_layout"))));
+  for (const std::string& module : {modulePath("core_data_layout"), dir.file("unnamed.krm")}) {
+    RunResult r = runModule(module);
+    EXPECT_EQ(r.logs(), (Lines{"sum=106496", "routine=42", "patched=43"})) << module << "\n" << r.err;
+    EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  }
 }
