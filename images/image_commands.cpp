@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/file_paths.h"
+#include "files/files_state.h"
 #include "graphics/graphics_state.h"
 #include "images/collision.h"
 #include "images/images_commands.h"
@@ -209,7 +210,7 @@ void init() {
 // ---- images and frames ----
 
 int loadImage(krString* file) {
-  std::string name = krStringTake(file);
+  std::string name = files::takePath(file);
   GraphicsDevice* dev = device();
   Canvas* canvas = dev ? loadPictureCanvas(*dev, name) : nullptr;
   if (!canvas) return 0;
@@ -220,8 +221,10 @@ int loadImage(krString* file) {
 
 int copyImage(int image) {
   if (!frameOf(image, 0)) return 0;
+  const std::vector<Canvas*>& sources = gState.images.find(image)->frames;
   std::vector<Canvas*> copies;
-  for (Canvas* source : gState.images.find(image)->frames) {
+  copies.reserve(sources.size());
+  for (Canvas* source : sources) {
     Canvas* copy = device()->createCanvas(source->width(), source->height());
     if (!copy) {
       freeCanvases(copies);
@@ -263,7 +266,7 @@ int createImage(int width, int height, int frames) {
 }
 
 int loadAnimImage(krString* file, int cellWidth, int cellHeight, int first, int count) {
-  std::string name = krStringTake(file);
+  std::string name = files::takePath(file);
   if (count < 1) raiseRuntimeError("Illegal frame count");
   if (first < 0) raiseRuntimeError("Illegal first frame");
   GraphicsDevice* dev = device();
@@ -312,7 +315,7 @@ void freeImage(int image) {
 }
 
 int saveImage(int image, krString* file, int frame) {
-  std::string name = krStringTake(file), path;
+  std::string name = files::takePath(file), path;
   Canvas* f = frameOf(image, frame);
   return f && resolveProgramPath(name, path) && f->saveBmp(path.c_str()) ? 1 : 0;
 }
@@ -463,7 +466,7 @@ void tFormFilter(int enable) { gState.filter = enable != 0; }
 // ---- pictures into buffers ----
 
 int loadBuffer(int buffer, krString* file) {
-  std::string name = krStringTake(file);
+  std::string name = files::takePath(file);
   Canvas* to = bufferArgument(buffer, true);
   GraphicsDevice* dev = device();
   if (!to || !dev) return 0;

@@ -103,6 +103,15 @@ void nearestAxisAligned(const Sampler& s, Canvas& target) {
     rows[j] = _mm_cvtsi128_si32(floor4(sy));
   }
   const unsigned w = static_cast<unsigned>(src.width()), h = static_cast<unsigned>(src.height());
+  // Columns run one way across the row, so those inside the source are one span.
+  int spanStart = 0, spanEnd = 0;
+  for (int i = 0; i < p.width; ++i)
+    if (static_cast<unsigned>(columns[i]) < w) {
+      if (spanEnd == 0) spanStart = i;
+      spanEnd = i + 1;
+    }
+  for (int i = spanStart; i < spanEnd; ++i)
+    if (static_cast<unsigned>(columns[i]) >= w) spanStart = spanEnd = 0;  // not one span after all
   for (int j = 0; j < p.height; ++j) {
     std::uint8_t* out = target.address(0, j);
     if (static_cast<unsigned>(rows[j]) >= h) {
@@ -113,6 +122,12 @@ void nearestAxisAligned(const Sampler& s, Canvas& target) {
     if (f.bytesPerPixel == 4) {
       auto* o = reinterpret_cast<std::uint32_t*>(out);
       const auto* r = reinterpret_cast<const std::uint32_t*>(in);
+      if (spanEnd > spanStart) {
+        for (int i = 0; i < spanStart; ++i) o[i] = s.maskPixel;
+        for (int i = spanStart; i < spanEnd; ++i) o[i] = r[columns[i]] & bits;
+        for (int i = spanEnd; i < p.width; ++i) o[i] = s.maskPixel;
+        continue;
+      }
       for (int i = 0; i < p.width; ++i) {
         const unsigned x = static_cast<unsigned>(columns[i]);
         o[i] = x < w ? r[x] & bits : s.maskPixel;
