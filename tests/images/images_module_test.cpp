@@ -139,6 +139,33 @@ TEST(ImageLoading, PicturesLoadWithTheirColoursAndBadFilesGiveNothing) {
   EXPECT_EQ(value(r, "vidmem_kept"), "1") << "failed loads leave nothing behind";
 }
 
+// What a 5-6-5 display keeps of a colour.
+std::uint32_t quantised565(std::uint32_t c) { return c & 0xF8FCF8; }
+
+TEST(ImageLoading, SixteenBitDisplaysConvertEveryPicture) {
+  TempDir dir;
+  writePictures(dir);
+  RunResult r = runModuleIn("img_depth16", dir);
+  ended(r);
+  ASSERT_EQ(value(r, "depth"), "16");
+  Pixels player = pattern(5, 3, 1);
+  EXPECT_EQ(number(r, "player_0_0"), quantised565(player.at(0, 0)));
+  EXPECT_EQ(number(r, "player_4_2"), quantised565(player.at(4, 2)));
+  Pixels photo = jpegReference(readFile(dir.file("photo.jpg")));
+  auto got = static_cast<std::uint32_t>(number(r, "photo_31_15"));
+  EXPECT_EQ(got & ~0xF8FCF8u, 0u);
+  for (int shift : {0, 8, 16})
+    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((photo.at(31, 15) >> shift) & 0xFF), 9);
+  EXPECT_EQ(number(r, "grid_f0"), quantised565(gridColour(32, 32)));
+  EXPECT_EQ(number(r, "scaled"), 64);
+  // The filtered corner takes 9/16 of its pixel and the rest from the mask
+  // colour (black), then the display's quantisation.
+  std::uint32_t c = quantised565(gridColour(32, 32)), want = 0;
+  for (int shift : {16, 8, 0})
+    want |= static_cast<std::uint32_t>(0.5625f * ((c >> shift) & 0xFF) + 0.5f) << shift;
+  EXPECT_EQ(number(r, "scaled_0_0"), quantised565(want));
+}
+
 TEST(ImageLoading, LoadBufferStretchesOverTheWholeBufferWhateverItsOrigin) {
   TempDir dir;
   writePictures(dir);
