@@ -237,10 +237,13 @@ TransformPlan planTransform(int width, int height, int handleX, int handleY, flo
   if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c) || !std::isfinite(d) || det == 0.0f ||
       !std::isfinite(det) || !std::isfinite(p.inverse))
     return p;
-  const float cx[4] = {static_cast<float>(-handleX), static_cast<float>(width - handleX),
-                       static_cast<float>(width - handleX), static_cast<float>(-handleX)};
-  const float cy[4] = {static_cast<float>(-handleY), static_cast<float>(-handleY),
-                       static_cast<float>(height - handleY), static_cast<float>(height - handleY)};
+  // Handles may be any int: the corners are formed in 64 bits.
+  const float left = static_cast<float>(-static_cast<std::int64_t>(handleX));
+  const float right = static_cast<float>(static_cast<std::int64_t>(width) - handleX);
+  const float top = static_cast<float>(-static_cast<std::int64_t>(handleY));
+  const float bottom = static_cast<float>(static_cast<std::int64_t>(height) - handleY);
+  const float cx[4] = {left, right, right, left};
+  const float cy[4] = {top, top, bottom, bottom};
   float lowX = INFINITY, lowY = INFINITY, highX = -INFINITY, highY = -INFINITY;
   for (int k = 0; k < 4; ++k) {
     const float x = snapped(a * cx[k] + c * cy[k]), y = snapped(b * cx[k] + d * cy[k]);

@@ -2,6 +2,7 @@
 // rotations, mirrors and scales, result sizes, and degenerate matrices.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 
@@ -182,6 +183,7 @@ TEST(Transform, DegenerateMatricesHaveNoResult) {
   EXPECT_FALSE(planTransform(10, 10, 0, 0, 1e-30f, 0, 0, 1e30f).valid);
   EXPECT_FALSE(planTransform(10, 10, 0, 0, 2000, 0, 0, 1).valid) << "wider than any canvas";
   EXPECT_FALSE(planTransform(10, 10, 2000000000, 0, 2, 0, 0, 1).valid) << "handle far away";
+  EXPECT_FALSE(planTransform(10, 10, INT_MIN, INT_MAX, 1, 0, 0, 1).valid) << "handles at the ends of int";
 }
 
 TEST(Transform, TheSourceViewportAndOriginPlayNoPart) {
