@@ -99,7 +99,7 @@ int registerImage(std::vector<Canvas*>& frames) {
 
 bool framesFit(int width, int height, std::int64_t count) {
   GraphicsDevice* dev = device();
-  if (!dev || width < 1 || height < 1) return false;
+  if (!dev || width < 1 || height < 1 || width > Canvas::kMaxSide || height > Canvas::kMaxSide) return false;
   const std::uint64_t pixels = static_cast<std::uint64_t>(width) * height * dev->front()->format().bytesPerPixel;
   return (pixels + kCanvasOverhead) * static_cast<std::uint64_t>(count) <= kAllFramesBudget;
 }

@@ -73,11 +73,9 @@ std::string with32(std::string f, std::size_t at, std::uint32_t v) {
 }
 
 // A real bomb: a valid 16384 x 16384 PNG of one grey, 1 bit deep.
-std::string pngBomb() {
-  PngSpec spec;
-  spec.colourType = PNG_COLOR_TYPE_GRAY, spec.bitDepth = 1;
-  std::vector<std::vector<std::uint16_t>> rows(16384, std::vector<std::uint16_t>(16384, 0));
-  return pngFile(spec, 16384, 16384, rows);
+const std::string& pngBomb() {
+  static const std::string bomb = pngBlank(16384, 16384);
+  return bomb;
 }
 
 void writePictures(const TempDir& dir) {

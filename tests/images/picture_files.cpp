@@ -158,6 +158,22 @@ std::string pngFile(const PngSpec& spec, int width, int height,
   return out;
 }
 
+std::string pngBlank(int width, int height) {
+  std::string out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) throw std::runtime_error("png encoder failed");
+  png_set_write_fn(png, &out, pngWrite, pngFlush);
+  png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row((width + 7) / 8, 0);
+  for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
 // ---- JPEG ----
 
 std::string jpegFile(const Pixels& p, int quality, bool progressive, bool grey) {

@@ -48,6 +48,10 @@ struct PngSpec {
 // Samples per pixel of the colour type, each bitDepth bits, top row first.
 std::string pngFile(const PngSpec& spec, int width, int height, const std::vector<std::vector<std::uint16_t>>& samples);
 
+// A valid 1-bit grey PNG of width x height, all black, written row by row: a
+// few kilobytes that claim a huge picture.
+std::string pngBlank(int width, int height);
+
 std::string jpegFile(const Pixels& p, int quality, bool progressive, bool grey = false);
 // libjpeg's own decode of a JPEG to RGB, for comparison.
 Pixels jpegReference(const std::string& file);
