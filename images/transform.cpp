@@ -149,18 +149,10 @@ __m128 channels(std::uint32_t argb) {
 }
 
 // The four neighbours of (x0, y0) as ARGB, the mask colour outside the source.
-void neighbours(const Sampler& s, bool xrgb, int x0, int y0, std::uint32_t c[4]) {
-  const Canvas& src = s.source;
-  if (xrgb && static_cast<unsigned>(x0) < static_cast<unsigned>(src.width() - 1) &&
-      static_cast<unsigned>(y0) < static_cast<unsigned>(src.height() - 1)) {
-    const auto* top = reinterpret_cast<const std::uint32_t*>(src.address(x0, y0));
-    const auto* bottom = reinterpret_cast<const std::uint32_t*>(src.address(x0, y0 + 1));
-    c[0] = top[0] & 0xFFFFFF, c[1] = top[1] & 0xFFFFFF, c[2] = bottom[1] & 0xFFFFFF, c[3] = bottom[0] & 0xFFFFFF;
-    return;
-  }
+void neighbours(const Sampler& s, int x0, int y0, std::uint32_t c[4]) {
   const std::uint32_t m = s.maskArgb;
-  c[0] = argbAt(src, x0, y0, m), c[1] = argbAt(src, x0 + 1, y0, m);
-  c[2] = argbAt(src, x0 + 1, y0 + 1, m), c[3] = argbAt(src, x0, y0 + 1, m);
+  c[0] = argbAt(s.source, x0, y0, m), c[1] = argbAt(s.source, x0 + 1, y0, m);
+  c[2] = argbAt(s.source, x0 + 1, y0 + 1, m), c[3] = argbAt(s.source, x0, y0 + 1, m);
 }
 
 // Bilinear samples of four destination pixels at once: the neighbours are
@@ -169,7 +161,7 @@ void neighbours(const Sampler& s, bool xrgb, int x0, int y0, std::uint32_t c[4])
 // numbers) give the mask colour.
 void bilinearRow(const Sampler& s, Canvas& target, int j, int width) {
   const PixelFormat& f = target.format();
-  const bool xrgb = isXrgb(s.source.format());
+  const bool xrgb = isXrgb(s.source.format()), xrgbOut = isXrgb(f);
   std::uint8_t* out = target.address(0, j);
   const float py = s.plan.minY + 0.5f + static_cast<float>(j);
   const __m128 half = _mm_set1_ps(0.5f), one = _mm_set1_ps(1.0f), limit = _mm_set1_ps(1e8f);
@@ -195,15 +187,32 @@ void bilinearRow(const Sampler& s, Canvas& target, int j, int width) {
     for (int k = 0; k < 4 && i + k < width; ++k, out += f.bytesPerPixel) {
       std::uint32_t argb = s.maskArgb & 0xFFFFFF;
       if (valid[k]) {
-        std::uint32_t c[4];
-        neighbours(s, xrgb, xs[k], ys[k], c);
-        __m128 sum = _mm_mul_ps(_mm_set1_ps(weights[0][k]), channels(c[0]));
-        for (int n = 1; n < 4; ++n) sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weights[n][k]), channels(c[n])));
+        __m128 c00, c10, c11, c01;
+        if (xrgb && static_cast<unsigned>(xs[k]) < static_cast<unsigned>(s.source.width() - 1) &&
+            static_cast<unsigned>(ys[k]) < static_cast<unsigned>(s.source.height() - 1)) {
+          // Inside: each row's two neighbours are one 8-byte load (the alpha
+          // lane is computed and dropped).
+          const __m128i zero = _mm_setzero_si128();
+          __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.source.address(xs[k], ys[k])));
+          __m128i bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.source.address(xs[k], ys[k] + 1)));
+          top = _mm_unpacklo_epi8(top, zero), bottom = _mm_unpacklo_epi8(bottom, zero);
+          c00 = _mm_cvtepi32_ps(_mm_unpacklo_epi16(top, zero)), c10 = _mm_cvtepi32_ps(_mm_unpackhi_epi16(top, zero));
+          c01 = _mm_cvtepi32_ps(_mm_unpacklo_epi16(bottom, zero));
+          c11 = _mm_cvtepi32_ps(_mm_unpackhi_epi16(bottom, zero));
+        } else {
+          std::uint32_t c[4];
+          neighbours(s, xs[k], ys[k], c);
+          c00 = channels(c[0]), c10 = channels(c[1]), c11 = channels(c[2]), c01 = channels(c[3]);
+        }
+        __m128 sum = _mm_mul_ps(_mm_set1_ps(weights[0][k]), c00);
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weights[1][k]), c10));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weights[2][k]), c11));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weights[3][k]), c01));
         __m128i v = _mm_cvttps_epi32(_mm_add_ps(sum, half));
         v = _mm_packs_epi32(v, v);
         argb = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v))) & 0xFFFFFF;
       }
-      storePixel(out, f.depth, f.fromArgb(argb));
+      storePixel(out, f.depth, xrgbOut ? argb : f.fromArgb(argb));
     }
   }
 }
