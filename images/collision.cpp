@@ -12,7 +12,7 @@ namespace {
 void releaseMask(CollisionMask* mask) { delete mask; }
 
 void installHooks() {
-  Canvas::collisionMaskRefresh = refreshCollisionMask;
+  Canvas::collisionMaskRefresh = collisionMaskChanged;
   Canvas::collisionMaskRelease = releaseMask;
 }
 
@@ -44,13 +44,8 @@ void storeHalf(std::uint32_t* row, int h, std::uint32_t bits16) {
   std::memcpy(reinterpret_cast<std::uint8_t*>(row) + 2 * h, &v, 2);
 }
 
-}  // namespace
-
-void refreshCollisionMask(Canvas& canvas, const Rect& r) {
-  CollisionMask* mask = canvas.collisionMask();
-  if (!mask) return;
-  Rect clipped;
-  if (!clipTo(WideRect{r.left, r.top, r.right, r.bottom}, canvas.bounds(), &clipped)) return;
+// Recomputes the bits under r (inside the canvas).
+void rebuild(Canvas& canvas, CollisionMask* mask, const Rect& clipped) {
   const std::uint32_t bits = canvas.format().colourBits();
   const std::uint32_t key = canvas.maskPixel() & bits;
   // Only the 16-column halves the change touched are rebuilt; those that hold
@@ -66,8 +61,30 @@ void refreshCollisionMask(Canvas& canvas, const Rect& r) {
   }
 }
 
+Rect boundingBox(const Rect& a, const Rect& b) {
+  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+
+}  // namespace
+
+void collisionMaskChanged(Canvas& canvas, const Rect& r) {
+  CollisionMask* mask = canvas.collisionMask();
+  Rect clipped;
+  if (!mask || !clipTo(WideRect{r.left, r.top, r.right, r.bottom}, canvas.bounds(), &clipped)) return;
+  if (mask->pendingCount == CollisionMask::kMaxPending) {
+    for (int i = 1; i < mask->pendingCount; ++i) mask->pending[0] = boundingBox(mask->pending[0], mask->pending[i]);
+    mask->pendingCount = 1;
+  }
+  mask->pending[mask->pendingCount++] = clipped;
+}
+
 const CollisionMask& collisionMaskOf(Canvas& canvas) {
-  if (CollisionMask* mask = canvas.collisionMask()) return *mask;
+  if (CollisionMask* mask = canvas.collisionMask()) {
+    for (int i = 0; i < mask->pendingCount; ++i) rebuild(canvas, mask, mask->pending[i]);
+    mask->pendingCount = 0;
+    return *mask;
+  }
   installHooks();
   auto* mask = new CollisionMask;
   mask->wordsPerRow = canvas.maskWordsPerRow();
@@ -78,7 +95,7 @@ const CollisionMask& collisionMaskOf(Canvas& canvas) {
     throw;
   }
   canvas.setCollisionMask(mask);
-  refreshCollisionMask(canvas, canvas.bounds());
+  rebuild(canvas, mask, canvas.bounds());
   return *mask;
 }
 

@@ -13,20 +13,30 @@ namespace kr {
 // row of 32-bit pixels turns into words with no bit reversal). A bit is 1
 // where the pixel differs from the canvas's mask colour; bits past the width
 // are 0.
+//
+// Drawing only notes the rectangles it changed; the words under them are
+// rebuilt when the mask is next asked for. A frame drawn into many times
+// between tests pays once, for the changed area, at the test.
 struct CollisionMask {
+  static constexpr int kMaxPending = 4;  // more are merged into their bounding box
+
   int wordsPerRow = 0;
   std::vector<std::uint32_t> words;
+  Rect pending[kMaxPending];
+  int pendingCount = 0;
+
   const std::uint32_t* row(int y) const { return words.data() + static_cast<std::size_t>(y) * wordsPerRow; }
   std::uint32_t* row(int y) { return words.data() + static_cast<std::size_t>(y) * wordsPerRow; }
 };
 
-// The canvas's mask, built over the whole canvas when it has none. Throws
+// The canvas's mask, current: built over the whole canvas when it has none,
+// rebuilt over what changed since it was last asked for. Throws
 // std::bad_alloc when memory runs out.
 const CollisionMask& collisionMaskOf(Canvas& canvas);
 // Forgets the mask; the next pixel test builds it afresh.
 void dropCollisionMask(Canvas& canvas);
-// Recomputes the whole words covering r (clipped to the canvas).
-void refreshCollisionMask(Canvas& canvas, const Rect& r);
+// Notes that the pixels of r changed (the canvas's change hook).
+void collisionMaskChanged(Canvas& canvas, const Rect& r);
 
 // A frame placed at (x, y) covers x - handle x to x - handle x + width - 1.
 struct Placed {

@@ -161,6 +161,10 @@ TEST(CollisionMask, StaysCurrentThroughEveryKindOfDrawing) {
       changes[i]();
       ASSERT_EQ(maskWords(*c), freshMask(*c)) << "depth " << depth << " change " << i;
     }
+    // Many changes between two tests: the noted rectangles are merged.
+    for (int round = 0; round < 3; ++round)
+      for (auto& change : changes) change();
+    ASSERT_EQ(maskWords(*c), freshMask(*c)) << "depth " << depth << " after every change at once";
     // Columns past the width stay 0 in the last word of every row.
     const CollisionMask& m = collisionMaskOf(*c);
     for (int y = 0; y < c->height(); ++y) EXPECT_EQ(m.row(y)[3] & 0xFFFFFFF0u, 0u);
