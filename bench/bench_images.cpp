@@ -243,6 +243,8 @@ void transforms() {
     std::printf("%-36s %10.2f us   %-28s %10.2f us   ratio %.2f (figure only)\n", "scaling pass alone, nearest",
                 pass * 1e6, "SDL_SoftStretch", sdl * 1e6, pass / sdl);
     call<&img::freeImage>(into);
+    double making = perCall([&](long) { call<&img::freeImage>(call<&img::createImage>(512, 512, 1)); }, 2);
+    std::printf("%-36s %10.2f us\n", "making and freeing a 512x512 frame", making * 1e6);
   }
   double copying = perCall(copyAndFree, 2);
   double rotating = perCall(

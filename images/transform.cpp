@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace kr {
@@ -114,6 +115,10 @@ void nearestAxisAligned(const Sampler& s, Canvas& target) {
     if (static_cast<unsigned>(columns[i]) >= w) spanStart = spanEnd = 0;  // not one span after all
   for (int j = 0; j < p.height; ++j) {
     std::uint8_t* out = target.address(0, j);
+    if (j > 0 && rows[j] == rows[j - 1]) {  // the same source row: the same pixels
+      std::memcpy(out, target.address(0, j - 1), static_cast<std::size_t>(p.width) * f.bytesPerPixel);
+      continue;
+    }
     if (static_cast<unsigned>(rows[j]) >= h) {
       for (int i = 0; i < p.width; ++i, out += f.bytesPerPixel) storePixel(out, f.depth, s.maskPixel);
       continue;
