@@ -833,7 +833,9 @@ class Parser {
     if (w == "new" || w == "first" || w == "last") {
       ++p_;
       auto e = std::make_unique<Expr>(w == "new" ? EK::New : w == "first" ? EK::First : EK::Last, pos);
+      bool parens = acceptOp("(");
       e->name = name();
+      if (parens) expectOp(")");
       return e;
     }
     if (w == "after" || w == "before") {
