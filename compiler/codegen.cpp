@@ -11,6 +11,7 @@
 // follow below. The frame is zero-filled on entry, and string and object
 // locals are released on every way out.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -308,6 +309,11 @@ class CodeGen {
         if (!isFloat && (op == "+" || op == "-" || op == "*")) {
           out.type = intType();
           out.i = static_cast<std::int32_t>(op == "+" ? ua + ub : op == "-" ? ua - ub : ua * ub);
+          return true;
+        }
+        if (!isFloat && (op == "/" || op == "mod") && b.i != 0 && !(a.i == INT32_MIN && b.i == -1)) {
+          out.type = intType();
+          out.i = op == "/" ? a.i / b.i : a.i % b.i;
           return true;
         }
         if (!isFloat && (op == "and" || op == "or" || op == "xor")) {

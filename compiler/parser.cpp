@@ -841,13 +841,13 @@ class Parser {
     if (w == "after" || w == "before") {
       ++p_;
       auto e = std::make_unique<Expr>(w == "after" ? EK::After : EK::Before, pos);
-      e->args.push_back(unary(depth + 1));
+      e->args.push_back(primary(depth + 1));
       return e;
     }
     if (w == "handle") {
       ++p_;
       auto e = std::make_unique<Expr>(EK::Handle, pos);
-      e->args.push_back(unary(depth + 1));
+      e->args.push_back(primary(depth + 1));
       return e;
     }
     if (w == "object") {
