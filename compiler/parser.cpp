@@ -1,5 +1,6 @@
 #include "compiler/parser.h"
 
+#include <map>
 #include <set>
 
 namespace krc {
@@ -161,7 +162,7 @@ class Parser {
     }
     endStatement();
     inFunction_ = true;
-    block(f.body, 1, {"end function", "endfunction"});
+    block(f.body, 1, {"end function", "endfunction"}, pos, "Function");
     inFunction_ = false;
     closeBlock("function");
     prog_.functions.push_back(std::move(f));
@@ -235,17 +236,26 @@ class Parser {
     return false;
   }
 
-  // Statements up to one of the terminators (left unconsumed).
-  void block(Block& out, int depth, const std::vector<std::string>& terms) {
+  static std::string closerName(const std::vector<std::string>& terms) {
+    static const std::map<std::string, std::string> names = {
+        {"wend", "Wend"}, {"until", "Until or Forever"}, {"next", "Next"}, {"endif", "EndIf"},
+        {"case", "End Select"}, {"end function", "End Function"}};
+    auto it = names.find(terms[0]);
+    return it == names.end() ? terms[0] : it->second;
+  }
+
+  // Statements up to one of the terminators (left unconsumed); opener names
+  // the statement that the block belongs to, for the error when it never ends.
+  void block(Block& out, int depth, const std::vector<std::string>& terms, const SourcePos& openerPos,
+             const std::string& opener) {
     if (depth > kMaxNesting) fail("blocks nested too deeply");
-    SourcePos start = cur().pos;
     for (;;) {
       if (diag_.full()) throw ParseError{};
       if (at(Tok::Newline)) {
         ++p_;
         continue;
       }
-      if (at(Tok::End)) failAt(start, "block not closed: expected '" + terms[0] + "'");
+      if (at(Tok::End)) failAt(openerPos, opener + " without " + closerName(terms));
       if (atTerminator(terms)) return;
       if (isWord("function") || isWord("type")) fail("'" + cur().text + "' cannot be inside a block");
       if (blockEnd()) fail("unexpected '" + spell() + "'; expected '" + terms[0] + "'");
@@ -277,7 +287,7 @@ class Parser {
       s->args.push_back(expr(0));
       endStatement();
       s->blocks.emplace_back();
-      block(s->blocks[0], depth + 1, {"wend"});
+      block(s->blocks[0], depth + 1, {"wend"}, pos, "While");
       ++p_;
       out.push_back(std::move(s));
       return endStatement();
@@ -287,7 +297,7 @@ class Parser {
       auto s = std::make_unique<Stmt>(SK::Repeat, pos);
       endStatement();
       s->blocks.emplace_back();
-      block(s->blocks[0], depth + 1, {"until", "forever"});
+      block(s->blocks[0], depth + 1, {"until", "forever"}, pos, "Repeat");
       if (acceptWord("forever")) {
         s->forever = true;
       } else {
@@ -395,7 +405,7 @@ class Parser {
     }
     ExprP target = lvalue();
     if (!isOp("=")) {
-      if (target->k == EK::Name && !callable && atStatementEnd())
+      if (target->k == EK::Name && !target->suffix && !callable)
         failAt(pos, "unknown command or function '" + n + "'");
       fail("expected '=' but found '" + spell() + "'");
     }
@@ -466,19 +476,19 @@ class Parser {
     }
     s->blocks.emplace_back();
     const std::vector<std::string> terms = {"endif", "end if", "else", "elseif"};
-    block(s->blocks.back(), depth + 1, terms);
+    block(s->blocks.back(), depth + 1, terms, pos, "If");
     for (;;) {
       if (acceptWord("elseif") || (isWord("else") && isWord("if", 1) && (p_ += 2))) {
         s->args.push_back(expr(0));
         acceptWord("then");
         endStatement();
         s->blocks.emplace_back();
-        block(s->blocks.back(), depth + 1, terms);
+        block(s->blocks.back(), depth + 1, terms, pos, "If");
       } else if (acceptWord("else")) {
         if (s->hasElse) fail("second Else in one If");
         s->hasElse = true;
         endStatement();
-        block(s->elseBlock, depth + 1, terms);
+        block(s->elseBlock, depth + 1, terms, pos, "If");
       } else {
         break;
       }
@@ -529,7 +539,7 @@ class Parser {
     }
     endStatement();
     s->blocks.emplace_back();
-    block(s->blocks[0], depth + 1, {"next"});
+    block(s->blocks[0], depth + 1, {"next"}, pos, "For");
     ++p_;
     if (at(Tok::Ident) && !isWord("else")) {
       name();
@@ -568,7 +578,7 @@ class Parser {
         fail("expected Case, Default or End Select but found '" + spell() + "'");
       }
       endStatement();
-      block(c.body, depth + 1, terms);
+      block(c.body, depth + 1, terms, pos, "Select");
       s->cases.push_back(std::move(c));
     }
     out.push_back(std::move(s));
