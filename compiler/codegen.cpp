@@ -1717,8 +1717,9 @@ class CodeGen {
   }
 
   // ---------- data block ----------
+  // Data starts on a page of its own, so no page is both written and executed.
   void dataAlign() {
-    while (e_.code.size() % 4) e_.byte(0);
+    while (e_.code.size() % 4096) e_.byte(0xCC);
   }
   void defineHere(const std::string& sym) { symbols_.push_back({sym, e_.here()}); }
 
