@@ -457,3 +457,23 @@ TEST(KrcTool, ModulePackedGameAndInclude) {
 }
 
 }  // namespace
+
+namespace {
+
+// The examples are compiled at build time; each runs to its end.
+TEST(KrcExamples, RunToTheEnd) {
+  const std::pair<const char*, const char*> examples[] = {
+      {"kb_hello", "Hello, again! Hello, again!"},
+      {"kb_particles", "all gone after 60 steps"},
+      {"kb_tables", "winner: Dot"},
+      {"kb_bounce", "ball ended at 54,16"},
+  };
+  for (const auto& e : examples) {
+    RunResult r = krtest::runModule(e.first);
+    EXPECT_EQ(r.exitCode, 0) << e.first << r.err;
+    EXPECT_TRUE(r.errContains(std::string("debugLog: ") + e.second)) << e.first << r.err;
+    EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << e.first << r.err;
+  }
+}
+
+}  // namespace
