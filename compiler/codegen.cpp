@@ -381,10 +381,15 @@ class CodeGen {
     } else if (f == 1.0f) {
       e_.bytes({0xD9, 0xE8});  // fld1
     } else {
-      e_.pushImm(bits);
-      e_.fld(Mem::at(ESP));
-      e_.addEsp(4);
+      e_.fld(floatConst(f));
     }
+  }
+  // Float literals live in the module's data, one word each.
+  Mem floatConst(float f) {
+    std::uint32_t bits = floatBits(f);
+    auto it = floatPool_.find(bits);
+    if (it == floatPool_.end()) it = floatPool_.emplace(bits, "_" + std::to_string(++numbered_)).first;
+    return Mem::sym(it->second);
   }
 
   // ---------- data ----------
@@ -895,6 +900,54 @@ class CodeGen {
     return false;
   }
 
+  // A right operand a float instruction can take from memory: a float
+  // literal or constant, or a float variable.
+  bool simpleFloat(const Expr& e, Mem& mem) {
+    if (e.k == EK::FloatLit) {
+      mem = floatConst(e.fval);
+      return true;
+    }
+    if (e.k == EK::Name && !e.suffix) {
+      Var* v = findVar(e.name);
+      if (v && v->type.kind == Kind::Float) {
+        mem = v->mem;
+        return true;
+      }
+      auto c = consts_.find(e.name);
+      if (!v && c != consts_.end() && c->second.type.kind == Kind::Float) {
+        mem = floatConst(c->second.f);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // No calls of the program's functions or of commands: evaluating it cannot
+  // change a variable, so operands around it may be taken in any order.
+  bool pure(const Expr& e) {
+    switch (e.k) {
+      case EK::IntLit:
+      case EK::FloatLit:
+      case EK::StrLit:
+      case EK::Null:
+        return true;
+      case EK::Name:
+        return findVar(e.name) || consts_.count(e.name) || !isCallable(e.name);
+      case EK::Call:
+        if (!arrays_.count(e.name)) return false;
+        break;
+      case EK::Unary:
+      case EK::Binary:
+      case EK::Field:
+        break;
+      default:
+        return false;
+    }
+    for (const ExprP& a : e.args)
+      if (!pure(*a)) return false;
+    return true;
+  }
+
   // eax = left OP right for the two-operand forms (opMem "op eax, [m]", aluKind
   // the group-1 immediate form).
   void intOperands(const Expr& l, const Expr& r, int opMem, int aluKind) {
@@ -903,6 +956,16 @@ class CodeGen {
     bool isImm = false;
     if (simpleInt(r, m, imm, isImm)) {
       gen(l, intType());
+      if (isImm)
+        e_.aluImm(aluKind, EAX, imm);
+      else
+        e_.regMem(opMem, EAX, m);
+      return;
+    }
+    // Commutative operations take a simple left operand last.
+    bool commutative = opMem == 0x03 || opMem == 0x23 || opMem == 0x0B || opMem == 0x33;
+    if (commutative && simpleInt(l, m, imm, isImm) && pure(r)) {
+      gen(r, intType());
       if (isImm)
         e_.aluImm(aluKind, EAX, imm);
       else
@@ -1011,6 +1074,12 @@ class CodeGen {
         callRt(op == "^" ? "__krFPow" : "__krFMod", 8);
         return result;
       }
+      Mem direct;
+      if (r && simpleFloat(*r, direct)) {
+        genL(floatType());
+        e_.farith(op == "+" ? 0 : op == "*" ? 1 : op == "-" ? 4 : 6, direct);
+        return result;
+      }
       genL(floatType());
       e_.push(EAX);
       e_.fstp(Mem::at(ESP));
@@ -1035,6 +1104,16 @@ class CodeGen {
         e_.pop(EAX);
         e_.byte(s->second.first);
         e_.byte(0xC1);
+      }
+      return result;
+    }
+    if (r && r->k == EK::IntLit && (op == "shl" || op == "shr" || op == "sar" || op == "*")) {
+      genL(intType());
+      if (op == "*") {
+        e_.bytes({0x69, 0xC0});  // imul eax, eax, imm32
+        e_.dword(static_cast<std::uint32_t>(r->ival));
+      } else {
+        e_.bytes({0xC1, op == "shl" ? 0xE0 : op == "shr" ? 0xE8 : 0xF8, r->ival & 31});
       }
       return result;
     }
@@ -1759,6 +1838,10 @@ class CodeGen {
       e_.dword(static_cast<std::uint32_t>(codes.size()));
       for (int c : codes) e_.dword(static_cast<std::uint32_t>(c));
     }
+    for (const auto& f : floatPool_) {
+      defineHere(f.second);
+      e_.dword(f.first);
+    }
     defineHere("__DATA");
     for (const DataValue& v : prog_.data) {
       if (v.kind == Kind::Str) {
@@ -1825,6 +1908,7 @@ class CodeGen {
   std::map<std::string, FuncInfo> funcs_;
   std::vector<std::string> dataWords_;
   std::map<std::string, std::string> literals_;
+  std::map<std::uint32_t, std::string> floatPool_;
   std::vector<std::pair<std::string, std::uint32_t>> symbols_;
 };
 
