@@ -104,6 +104,7 @@ class CodeGen {
       : prog_(p), cmds_(c), opt_(o), diag_(d) {}
 
   bool run(std::vector<std::uint8_t>& module) {
+    e_.code.reserve(1 << 16);
     declareTypes();
     declareConstants();
     declareGlobals();
@@ -1872,6 +1873,7 @@ class CodeGen {
       out.push_back(0);
     };
     out.clear();
+    out.reserve(e_.code.size() + 16 * (symbols_.size() + e_.relative.size() + e_.absolute.size()) + 16);
     word(static_cast<std::uint32_t>(e_.code.size()));
     out.insert(out.end(), e_.code.begin(), e_.code.end());
     word(static_cast<std::uint32_t>(symbols_.size()));

@@ -203,10 +203,12 @@ void lexFile(const std::string& name, const std::string& text, Diagnostics& diag
              int depth, bool fromDisk, std::vector<Token>& out) {
   int file = diag.addFile(name);
   std::vector<Token> tokens;
+  tokens.reserve(text.size() / 2 + 16);
   Lexer(text, file, diag).run(tokens);
+  out.reserve(out.size() + tokens.size() + 1);
   bool lineStart = true;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const Token& t = tokens[i];
+    Token& t = tokens[i];
     if (lineStart && t.kind == Tok::Ident && t.text == "include") {
       if (i + 1 >= tokens.size() || tokens[i + 1].kind != Tok::String) {
         diag.error(t.pos, "Include needs a file name in quotes");
@@ -228,8 +230,8 @@ void lexFile(const std::string& name, const std::string& text, Diagnostics& diag
       lineStart = false;
       continue;
     }
-    out.push_back(t);
     lineStart = t.kind == Tok::Newline;
+    out.push_back(std::move(tokens[i]));
   }
   Token nl;
   nl.kind = Tok::Newline;

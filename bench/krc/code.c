@@ -61,7 +61,7 @@ void __MAIN(void) {
   report("int", _fmillisecs() - t, r);
   t = _fmillisecs();
   float f = floatLoop(20000000);
-  report("float", _fmillisecs() - t, (int)f);
+  report("float", _fmillisecs() - t, (int)(f + 0.5f));
   t = _fmillisecs(), r = arrayLoop(50000);
   report("array", _fmillisecs() - t, r);
   t = _fmillisecs(), r = walkLoop(50000);
