@@ -253,7 +253,10 @@ class CodeGen {
         for (const Param& p : f.params) {
           info.params.push_back(typeFromSuffix(p.suffix, p.typeName, p.pos));
           if (!seen.insert(p.name).second) fail(p.pos, "parameter '" + p.name + "' appears twice");
-          if (p.def) {
+          if (p.def && p.def->k == EK::Null) {
+            if (info.params.back().kind != Kind::Obj) fail(p.def->pos, "only an object parameter can default to Null");
+            defaults = true;
+          } else if (p.def) {
             ConstVal v;
             if (!constValue(*p.def, v)) fail(p.def->pos, "a default value must be a constant");
             defaults = true;
@@ -1199,6 +1202,8 @@ class CodeGen {
     for (int i = 0; i < n; ++i) {
       if (i < static_cast<int>(e.args.size())) {
         gen(*e.args[i], f.params[i]);
+      } else if (d.params[i].def && d.params[i].def->k == EK::Null) {
+        e_.movImm(EAX, 0);
       } else if (d.params[i].def) {
         ConstVal v;
         constValue(*d.params[i].def, v);

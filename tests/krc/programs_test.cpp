@@ -293,6 +293,22 @@ RuntimeStats
   EXPECT_EQ(lastStats(r), "1 0 0") << r.err;  // s$ holds one (empty) string
 }
 
+TEST(KrcPrograms, SuffixedCommandNamesAndNullDefaults) {
+  Lines logs = logsOf(R"(
+Type T
+Field v
+End Type
+Function show$(o.T = Null)
+  If o = Null Then Return "none"
+  Return "v" + o\v
+End Function
+t.T = New T : t\v = 4
+DebugLog show() + " " + show(t) + " " + Mid$("hello", 2) + Chr$(65) + Upper$("x")
+DebugLog Str$(5) + Left$("abc", 2) + MilliSecs() * 0
+)");
+  EXPECT_EQ(logs, (Lines{"none v4 elloAX", "5ab0"}));
+}
+
 TEST(KrcPrograms, ObjectErrorsAndNullChecks) {
   RunResult r = runKb("Type T\nField a\nEnd Type\nt.T = New T\nDelete t\nDebugLog \"before\"\nDebugLog t\\a\n");
   EXPECT_EQ(r.logs(), Lines{"before"});
