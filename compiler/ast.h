@@ -49,6 +49,7 @@ struct Expr {
   char suffix = 0;    // '%', '#', '$', '.' (object type in typeName) or 0
   std::string typeName;
   bool parens = false;        // Call written with parentheses
+  int height = 1;             // levels of operators below, to bound recursion
   std::vector<ExprP> args;    // operands, call arguments; Field: base [, index]
   Expr(EK kind, SourcePos p) : k(kind), pos(p) {}
 };

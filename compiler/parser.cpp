@@ -1,5 +1,6 @@
 #include "compiler/parser.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -683,8 +684,25 @@ class Parser {
     return logical(depth);
   }
 
+  // A chain such as a+a+a+... nests one level per operator; the code
+  // generator walks it recursively, so its height is bounded.
+  static constexpr int kMaxHeight = 1000;
+
+  // Sets the height of a node from its operands.
+  ExprP measured(ExprP e) {
+    int height = 1;
+    for (const ExprP& a : e->args)
+      if (a) height = std::max(height, a->height + 1);
+    if (height > kMaxHeight) failAt(e->pos, "expression too long");
+    e->height = height;
+    return e;
+  }
+
   ExprP binary(const std::string& op, ExprP l, ExprP r, SourcePos pos) {
+    int height = 1 + std::max(l->height, r->height);
+    if (height > kMaxHeight) failAt(pos, "expression too long");
     auto e = std::make_unique<Expr>(EK::Binary, pos);
+    e->height = height;
     e->name = op;
     e->args.push_back(std::move(l));
     e->args.push_back(std::move(r));
@@ -707,7 +725,7 @@ class Parser {
       auto e = std::make_unique<Expr>(EK::Unary, pos);
       e->name = "not";
       e->args.push_back(depthGuard(depth) ? notExpr(depth + 1) : nullptr);
-      return e;
+      return measured(std::move(e));
     }
     return comparison(depth);
   }
@@ -769,7 +787,7 @@ class Parser {
       auto e = std::make_unique<Expr>(EK::Unary, pos);
       e->name = op;
       e->args.push_back(std::move(operand));
-      return e;
+      return measured(std::move(e));
     }
     return postfix(depth);
   }
@@ -787,7 +805,7 @@ class Parser {
         f->args.push_back(expr(depth + 1));
         expectOp("]");
       }
-      e = std::move(f);
+      e = measured(std::move(f));
     }
     return e;
   }
@@ -852,13 +870,13 @@ class Parser {
       ++p_;
       auto e = std::make_unique<Expr>(w == "after" ? EK::After : EK::Before, pos);
       e->args.push_back(primary(depth + 1));
-      return e;
+      return measured(std::move(e));
     }
     if (w == "handle") {
       ++p_;
       auto e = std::make_unique<Expr>(EK::Handle, pos);
       e->args.push_back(primary(depth + 1));
-      return e;
+      return measured(std::move(e));
     }
     if (w == "object") {
       ++p_;
@@ -868,7 +886,7 @@ class Parser {
       expectOp("(");
       e->args.push_back(expr(depth + 1));
       expectOp(")");
-      return e;
+      return measured(std::move(e));
     }
     if (keywords().count(w)) fail("unexpected '" + w + "' in an expression");
     ++p_;
@@ -885,7 +903,7 @@ class Parser {
         expectOp(")");
       }
     }
-    return e;
+    return measured(std::move(e));
   }
 
   const std::vector<Token>& t_;

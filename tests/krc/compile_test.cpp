@@ -215,6 +215,9 @@ TEST(KrcCompile, FuzzedSourcesNeverCrash) {
   // Deep nesting ends in an error, not a stack overflow.
   EXPECT_FALSE(compile("x = " + std::string(100000, '(') + "1\n").ok);
   EXPECT_FALSE(compile("x = " + std::string(100000, '-') + "1\n").ok);
+  std::string chain = "x = 1";
+  for (int i = 0; i < 100000; ++i) chain += "+1";
+  EXPECT_FALSE(compile(chain + "\n").ok);
   std::string ifs;
   for (int i = 0; i < 5000; ++i) ifs += "If 1\n";
   EXPECT_FALSE(compile(ifs).ok);

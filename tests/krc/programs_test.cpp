@@ -293,6 +293,21 @@ RuntimeStats
   EXPECT_EQ(lastStats(r), "1 0 0") << r.err;  // s$ holds one (empty) string
 }
 
+TEST(KrcPrograms, CommandsWithAndWithoutOptionalParameters) {
+  Lines logs = logsOf(R"(
+DebugLog Mid("hello", 2) + "|" + Mid("hello", 2, 2)
+DebugLog Instr("abcabc", "c") + " " + Instr("abcabc", "c", 4)
+Graphics 64, 48
+Color 255, 0, 0
+Rect 1, 1, 10, 10
+Rect 20, 1, 10, 10, False
+DebugLog (ReadPixel(5, 5) And $FFFFFF) + " " + (ReadPixel(25, 5) And $FFFFFF) + " " + (ReadPixel(20, 5, FrontBuffer()) And $FFFFFF)
+Flip : Flip 0 : VWait : VWait 1
+DebugLog "flipped"
+)");
+  EXPECT_EQ(logs, (Lines{"ello|el", "3 6", "16711680 0 16711680", "flipped"}));
+}
+
 TEST(KrcPrograms, SuffixedCommandNamesAndNullDefaults) {
   Lines logs = logsOf(R"(
 Type T
