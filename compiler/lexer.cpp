@@ -48,8 +48,7 @@ class Lexer {
       } else if (isNameStart(c)) {
         std::size_t b = i_;
         while (i_ < s_.size() && isNameChar(s_[i_])) advance();
-        Token t = make(Tok::Ident, lower(s_.substr(b, i_ - b)), glued, start);
-        out.push_back(t);
+        out.push_back(make(Tok::Ident, lower(s_.substr(b, i_ - b)), glued, start));
       } else if (isDigit(c) || (c == '.' && i_ + 1 < s_.size() && isDigit(s_[i_ + 1]))) {
         number(out, glued, start);
       } else if (c == '"') {
@@ -156,7 +155,7 @@ class Lexer {
       if (v > 0xFFFFFFFFull) diag_.error(start, "integer too large: " + text);
       t.ival = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
     }
-    out.push_back(t);
+    out.push_back(std::move(t));
   }
   void radix(std::vector<Token>& out, int base, bool glued, SourcePos start) {
     advance();
@@ -173,7 +172,7 @@ class Lexer {
     Token t = make(Tok::Int, base == 16 ? "$" : "%", glued, start);
     t.ival = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
     (void)digits;
-    out.push_back(t);
+    out.push_back(std::move(t));
   }
 
   const std::string& s_;
