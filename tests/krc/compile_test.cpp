@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "compiler/compiler.h"
+#include "compiler/lexer.h"
 #include "korrin_runtime.h"
 #include "runtime/linker.h"
 
@@ -222,6 +223,78 @@ TEST(KrcCompile, FuzzedSourcesNeverCrash) {
   for (int i = 0; i < 5000; ++i) ifs += "If 1\n";
   EXPECT_FALSE(compile(ifs).ok);
   EXPECT_GT(runs, 100);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KrcSignatures, ParsedFromTheRuntimesForm) {
+  krc::Command c;
+  ASSERT_TRUE(krc::parseSignature("$Mid$string%start%count=-1", c));
+  EXPECT_EQ(c.name, "Mid");
+  EXPECT_EQ(c.linkName, "_fmid");
+  EXPECT_EQ(c.result, krc::Kind::Str);
+  ASSERT_EQ(c.params.size(), 3u);
+  EXPECT_EQ(c.params[0].kind, krc::Kind::Str);
+  EXPECT_FALSE(c.params[1].hasDefault);
+  EXPECT_TRUE(c.params[2].hasDefault);
+  EXPECT_EQ(c.params[2].defaultValue, -1);
+
+  ASSERT_TRUE(krc::parseSignature("Print$string=\"\"", c));
+  EXPECT_EQ(c.result, krc::Kind::None);
+  EXPECT_TRUE(c.params[0].hasDefault);
+  ASSERT_TRUE(krc::parseSignature("#Rnd#from#to=0", c));
+  EXPECT_EQ(c.params[1].kind, krc::Kind::Float);
+  ASSERT_TRUE(krc::parseSignature("%MilliSecs", c));
+  EXPECT_EQ(c.linkName, "_fmillisecs");
+  EXPECT_TRUE(c.params.empty());
+  ASSERT_TRUE(krc::parseSignature("%LoadAnimImage$bmpfile%cellwidth", c));
+  EXPECT_EQ(c.linkName, "_floadanimimage");
+
+  // Support symbols and malformed signatures are not commands.
+  EXPECT_FALSE(krc::parseSignature("_krStrLoad", c));
+  EXPECT_FALSE(krc::parseSignature("", c));
+  EXPECT_FALSE(krc::parseSignature("%", c));
+  EXPECT_FALSE(krc::parseSignature("Foo%a=1%b", c));    // no default after a default
+  EXPECT_FALSE(krc::parseSignature("Foo$a=1", c));      // a string default is ""
+  EXPECT_FALSE(krc::parseSignature("Foo%a=x", c));
+  EXPECT_FALSE(krc::parseSignature("Foo@a", c));
+}
+
+TEST(KrcSignatures, LaterRegistrationOfANameWins) {
+  krc::CommandTable t;
+  t.addSignature("Beep%a");
+  t.addSignature("%BEEP$b=\"\"");
+  t.addSignature("_krBeep");
+  ASSERT_NE(t.find("beep"), nullptr);
+  EXPECT_EQ(t.find("beep")->result, krc::Kind::Int);
+  EXPECT_EQ(t.find("beep")->params[0].kind, krc::Kind::Str);
+  EXPECT_EQ(t.size(), 1u);
+}
+
+TEST(KrcLexer, NumbersSuffixesAndLabels) {
+  krc::Diagnostics diag;
+  auto tokens = krc::lexText("l.kb", "a$=$1F+%101-.5e1 ; c\n.top:x#=1.5 b%", diag);
+  ASSERT_TRUE(diag.messages.empty()) << joined(diag.messages);
+  std::vector<std::string> kinds;
+  for (const krc::Token& t : tokens) {
+    switch (t.kind) {
+      case krc::Tok::Int: kinds.push_back("i" + std::to_string(t.ival)); break;
+      case krc::Tok::Float: kinds.push_back("f" + std::to_string(t.fval)); break;
+      case krc::Tok::Ident: kinds.push_back("n" + t.text); break;
+      case krc::Tok::Newline: kinds.push_back("|"); break;
+      case krc::Tok::End: kinds.push_back("$"); break;
+      default: kinds.push_back(t.text);
+    }
+  }
+  std::vector<std::string> expected = {"na", "$", "=", "i31", "+", "i5", "-", "f5.000000", "|", ".", "ntop",
+                                       "|", "nx", "#", "=", "f1.500000", "nb", "%", "|", "$"};
+  EXPECT_EQ(kinds, expected);
+  EXPECT_EQ(tokens[3].pos.line, 1);
+  EXPECT_EQ(tokens[3].pos.col, 4);
+  EXPECT_EQ(tokens[10].pos.line, 2);
+  EXPECT_EQ(tokens[10].pos.col, 2);
 }
 
 }  // namespace
