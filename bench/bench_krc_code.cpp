@@ -3,10 +3,13 @@
 // and compiled by krc, and written in C and compiled by gcc -m32 -O1, both
 // calling the same runtime routines. Each module times its own workloads with
 // MilliSecs; the ratio krc/gcc should be at most 2.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
+
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -31,17 +34,31 @@ std::map<std::string, std::pair<int, std::string>> run(const std::string& module
 
 int main() {
   const std::string dir = std::string(KR_BUILD_DIR) + "/modules/";
-  auto kb = run(dir + "bench_krc_code_kb.krm");
-  auto c = run(dir + "bench_krc_code_c.krm");
-  if (kb.empty() || c.empty()) {
-    std::fprintf(stderr, "the benchmark modules did not run\n");
-    return 1;
+  const char* names[] = {"int", "float", "array", "objects", "strings"};
+  // Subject and baseline alternate; the best of three runs counts.
+  std::map<std::string, int> kbBest, cBest;
+  std::map<std::string, std::string> kbResult, cResult;
+  for (int round = 0; round < 3; ++round) {
+    auto kb = run(dir + "bench_krc_code_kb.krm");
+    auto c = run(dir + "bench_krc_code_c.krm");
+    if (kb.size() < 5 || c.size() < 5) {
+      std::fprintf(stderr, "the benchmark modules did not run\n");
+      return 1;
+    }
+    for (const char* name : names) {
+      kbBest[name] = round ? std::min(kbBest[name], kb[name].first) : kb[name].first;
+      cBest[name] = round ? std::min(cBest[name], c[name].first) : c[name].first;
+      kbResult[name] = kb[name].second;
+      cResult[name] = c[name].second;
+    }
   }
-  std::printf("%-8s %10s %10s %7s   (target: ratio at most 2.00)\n", "workload", "krc ms", "gcc -O1 ms", "ratio");
-  for (const char* name : {"int", "float", "array", "objects", "strings"}) {
-    int a = kb[name].first, b = c[name].first;
-    std::printf("%-8s %10d %10d %7.2f%s\n", name, a, b, b > 0 ? double(a) / b : 0.0,
-                kb[name].second == c[name].second ? "" : "   (results differ)");
-  }
-  return 0;
+  std::printf("%-8s %10s %10s\n", "workload", "krc ms", "gcc -O1 ms");
+  for (const char* name : names)
+    std::printf("%-8s %10d %10d%s\n", name, kbBest[name], cBest[name],
+                kbResult[name] == cResult[name] ? "" : "   (results differ)");
+  krbench::Targets targets;
+  for (const char* name : names)
+    targets.atMost((std::string(name) + ": krc time / gcc -O1 time").c_str(),
+                   double(kbBest[name]) / std::max(1, cBest[name]), 2.0);
+  return targets.exitCode();
 }
