@@ -103,8 +103,9 @@ class CodeGen {
   CodeGen(const Program& p, const CommandTable& c, const CompileOptions& o, Diagnostics& d)
       : prog_(p), cmds_(c), opt_(o), diag_(d) {}
 
-  bool run(std::vector<std::uint8_t>& module) {
-    e_.code.reserve(1 << 16);
+  // sizeHint: the number of tokens, from which the code size is guessed.
+  bool run(std::vector<std::uint8_t>& module, std::size_t sizeHint) {
+    e_.code.reserve(sizeHint * 16 + 4096);
     declareTypes();
     declareConstants();
     declareGlobals();
@@ -1929,7 +1930,7 @@ bool compileSource(const std::string& fileName, const std::string& text, const C
   Program program = parseProgram(tokens, isCommand, diag);
   if (diag.full()) return false;
   CodeGen gen(program, commands, options, diag);
-  bool ok = gen.run(module);
+  bool ok = gen.run(module, tokens.size());
   return ok && !diag.failed();
 }
 
