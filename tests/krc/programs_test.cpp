@@ -464,6 +464,18 @@ TEST(KrcPrograms, StopAndErrorsNameTheLine) {
   EXPECT_TRUE(r.errContains("debugStack: boom called at ")) << r.err;
 }
 
+TEST(KrcTool, TracedModuleRunPlainlyShowsTheLineInItsErrorBox) {
+  krtest::TempDir dir;
+  krtest::writeFile(dir.file("game.kb"), "Dim a(3)\n\na(4) = 1\n");
+  ASSERT_EQ(krtest::runProgram({krc(), "--debug", dir.file("game.kb"), "-o", dir.file("game.krm")}).exitCode, 0);
+  RunResult r = krtest::runProgram({krtest::buildPath("krrun"), dir.file("game.krm")});
+  EXPECT_TRUE(r.errContains("Error!: Array index out of bounds (" + dir.file("game.kb") + ":3)")) << r.err;
+  // Untraced, the same program reports the error alone.
+  ASSERT_EQ(krtest::runProgram({krc(), dir.file("game.kb"), "-o", dir.file("plain.krm")}).exitCode, 0);
+  RunResult plain = krtest::runProgram({krtest::buildPath("krrun"), dir.file("plain.krm")});
+  EXPECT_TRUE(plain.errContains("Error!: Array index out of bounds\n")) << plain.err;
+}
+
 TEST(KrcTool, ModulePackedGameAndInclude) {
   krtest::TempDir dir;
   krtest::writeFile(dir.file("lib.kb"), "Function twice(n)\n  Return n * 2\nEnd Function\nInclude \"lib.kb\"\n");
