@@ -1,7 +1,7 @@
 // The runtime's commands as the compiler sees them: parsed from the signature
 // strings of the runtime's table.
 #pragma once
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -32,7 +32,7 @@ class CommandTable {
   std::size_t size() const { return commands_.size(); }
 
  private:
-  std::map<std::string, Command> commands_;
+  std::unordered_map<std::string, Command> commands_;
 };
 
 // Parses one signature; false when it is not a well-formed command signature.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_set>
 
 namespace krc {
 namespace {
@@ -11,8 +12,8 @@ struct ParseError {};
 
 constexpr int kMaxNesting = 200;
 
-const std::set<std::string>& keywords() {
-  static const std::set<std::string> words = {
+const std::unordered_set<std::string>& keywords() {
+  static const std::unordered_set<std::string> words = {
       "if", "then", "else", "elseif", "endif", "while", "wend", "repeat", "until", "forever", "for", "to",
       "step", "next", "each", "select", "case", "default", "end", "exit", "goto", "gosub", "return",
       "global", "local", "const", "dim", "type", "field", "function", "new", "delete", "first", "last",
@@ -910,7 +911,7 @@ class Parser {
   std::size_t p_ = 0;
   const std::function<bool(const std::string&)>& isCommand_;
   Diagnostics& diag_;
-  std::set<std::string> functions_, arrays_;
+  std::unordered_set<std::string> functions_, arrays_;
   bool inFunction_ = false;
   Program prog_;
 };
