@@ -90,7 +90,9 @@ TEST(ModuleRun, TimerTicksAtItsRate) {
 }
 
 TEST(ModuleRun, ThousandsOfLiveTimersAllTickAndFree) {
-  RunResult r = runModule("core_many_timers");
+  RunOptions o;
+  o.timeoutMs = 60000;  // slow under the sanitizers
+  RunResult r = runModule("core_many_timers", o);
   EXPECT_EQ(r.logs(), (Lines{"missing=0", "ticking=2", "fresh first=1"})) << r.err;
   EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
 }
