@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -75,7 +76,7 @@ class Lexer {
         advance();
         advance();
         out.push_back(make(Tok::Op, op, glued, start));
-      } else if (std::string("+-*/^=<>(),\\.[]%#$~").find(c) != std::string::npos) {
+      } else if (c != 0 && std::strchr("+-*/^=<>(),\\.[]%#$~", c)) {
         advance();
         out.push_back(make(Tok::Op, std::string(1, c), glued, start));
       } else {

@@ -227,11 +227,14 @@ class Parser {
   }
 
   bool atTerminator(const std::vector<std::string>& terms) const {
+    if (!at(Tok::Ident)) return false;
+    const std::string& word = cur().text;
     for (const std::string& term : terms) {
       auto space = term.find(' ');
       if (space == std::string::npos) {
-        if (isWord(term.c_str())) return true;
-      } else if (isWord(term.substr(0, space).c_str()) && isWord(term.substr(space + 1).c_str(), 1)) {
+        if (word == term) return true;
+      } else if (term.compare(0, space, word) == 0 && peek().kind == Tok::Ident &&
+                 term.compare(space + 1, std::string::npos, peek().text) == 0) {
         return true;
       }
     }
