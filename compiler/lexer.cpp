@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -202,10 +203,19 @@ constexpr int kMaxIncludeDepth = 32;
 void lexFile(const std::string& name, const std::string& text, Diagnostics& diag, std::set<std::string>& seen,
              int depth, bool fromDisk, std::vector<Token>& out) {
   int file = diag.addFile(name);
+  // Most files include nothing: their tokens go straight to the output.
+  const std::size_t first = out.size();
+  out.reserve(first + text.size() / 4 + 16);
+  Lexer(text, file, diag).run(out);
+  bool includes = false;
+  for (std::size_t i = first; i < out.size() && !includes; ++i)
+    includes = out[i].kind == Tok::Ident && out[i].text == "include" && (i == first || out[i - 1].kind == Tok::Newline);
   std::vector<Token> tokens;
-  tokens.reserve(text.size() / 2 + 16);
-  Lexer(text, file, diag).run(tokens);
-  out.reserve(out.size() + tokens.size() + 1);
+  if (includes) {
+    tokens.assign(std::make_move_iterator(out.begin() + static_cast<long>(first)), std::make_move_iterator(out.end()));
+    out.resize(first);
+  }
+  const int lastLine = out.size() > first ? out.back().pos.line : tokens.empty() ? 1 : tokens.back().pos.line;
   bool lineStart = true;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     Token& t = tokens[i];
@@ -236,7 +246,7 @@ void lexFile(const std::string& name, const std::string& text, Diagnostics& diag
   Token nl;
   nl.kind = Tok::Newline;
   nl.text = "\n";
-  nl.pos = SourcePos{file, tokens.empty() ? 1 : tokens.back().pos.line, 1};
+  nl.pos = SourcePos{file, lastLine, 1};
   out.push_back(nl);
 }
 
