@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "compiler/compiler.h"
 #include "compiler/lexer.h"
@@ -73,7 +74,7 @@ struct Loop {
 struct Scope {
   bool isMain = true;
   const FuncInfo* func = nullptr;
-  std::map<std::string, Var> vars;  // locals (main: its own variables)
+  std::unordered_map<std::string, Var> vars;  // locals (main: its own variables)
   std::int32_t frameSize = 8;       // bytes below ebp in use
   std::vector<Mem> releaseStrings, releaseObjects;
   std::map<std::string, int> labels;
@@ -1909,9 +1910,9 @@ class CodeGen {
   int numbered_ = 0;
   std::map<std::string, TypeInfo> types_;
   std::vector<const TypeDecl*> typeOrder_;
-  std::map<std::string, ConstVal> consts_;
-  std::map<std::string, Var> globals_;
-  std::map<std::string, ArrayInfo> arrays_;
+  std::unordered_map<std::string, ConstVal> consts_;
+  std::unordered_map<std::string, Var> globals_;
+  std::unordered_map<std::string, ArrayInfo> arrays_;
   std::vector<std::string> arrayOrder_;
   std::map<std::string, FuncInfo> funcs_;
   std::vector<std::string> dataWords_;

@@ -218,7 +218,7 @@ class Parser {
   }
 
   bool blockEnd() const {
-    static const std::set<std::string> ends = {"wend", "until", "forever", "next", "case", "default", "else",
+    static const std::unordered_set<std::string> ends = {"wend", "until", "forever", "next", "case", "default", "else",
                                                "elseif", "endif", "endselect", "endfunction", "endtype"};
     if (!at(Tok::Ident)) return false;
     if (ends.count(cur().text)) return true;
@@ -284,7 +284,7 @@ class Parser {
       return;
     }
     if (!at(Tok::Ident)) fail("expected a statement but found '" + spell() + "'");
-    const std::string w = cur().text;
+    const std::string& w = cur().text;
     if (w == "if") return ifStmt(out, depth);
     if (w == "while") {
       ++p_;
