@@ -223,6 +223,56 @@ early 2
   EXPECT_EQ(logs, expected);
 }
 
+TEST(KrcPrograms, ScopesOfGlobalsLocalsAndTheMainProgram) {
+  Lines logs = logsOf(R"(
+Global shared = 1, label$ = "g"
+mainOnly = 5
+Function peek$()
+  ; mainOnly is this function's own local here, 0 on every call
+  mainOnly = mainOnly + 1
+  shared = shared + 10
+  Local label$ = "local"
+  Return mainOnly + " " + shared + " " + label$
+End Function
+DebugLog peek()
+DebugLog peek()
+DebugLog mainOnly + " " + shared + " " + label$
+Function counter()
+  Local n
+  n = n + 1
+  Return n
+End Function
+DebugLog counter() + counter()
+Function shadow(shared)
+  shared = shared * 2
+  Return shared
+End Function
+DebugLog shadow(4) + " " + shared
+)");
+  EXPECT_EQ(logs, (Lines{"1 11 local", "1 21 local", "5 21 g", "2", "8 21"}));
+}
+
+TEST(KrcPrograms, TheCallStackOfAnErrorDeepInRecursion) {
+  RunResult r = runKb(R"(
+Function down(n)
+  If n = 0 Then Return 1 / n
+  Return down(n - 1)
+End Function
+Function start()
+  Return down(30)
+End Function
+x = start()
+)");
+  EXPECT_TRUE(r.errContains("debugError: Integer divide by zero (")) << r.err;
+  EXPECT_TRUE(r.errContains("prog.kb:3)\n")) << r.err;
+  // Innermost first, at most 20 frames, then how many more.
+  EXPECT_TRUE(r.errContains("debugStack: down called at ")) << r.err;
+  EXPECT_TRUE(r.errContains("debugStack: ... 12 more")) << r.err;
+  std::size_t first = r.err.find("debugStack: down called at ");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(r.err.find("prog.kb:4\n", first), std::string::npos) << r.err;
+}
+
 TEST(KrcPrograms, TypesAndObjectLists) {
   RunResult r = runKb(R"(
 Type Point
