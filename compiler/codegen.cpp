@@ -654,8 +654,16 @@ class CodeGen {
       }
       case EK::Call: {
         if (arrays_.count(e.name)) {
-          VType t = elementAddress(e);
-          loadFrom(t);
+          if (arrays_[e.name].type.kind == Kind::Str) {
+            VType t = elementAddress(e);
+            loadFrom(t);
+            return t;
+          }
+          VType t = elementIndex(e);
+          if (t.kind == Kind::Float)
+            e_.bytes({0xD9, 0x04, 0x81});  // fld dword [ecx+eax*4]
+          else
+            e_.bytes({0x8B, 0x04, 0x81});  // mov eax, [ecx+eax*4]
           return t;
         }
         return genCall(e);
@@ -773,6 +781,13 @@ class CodeGen {
   // Address of an array element in eax; every index is checked against its
   // dimension.
   VType elementAddress(const Expr& e) {
+    VType t = elementIndex(e);
+    e_.bytes({0x8D, 0x04, 0x81});  // lea eax, [ecx+eax*4]
+    return t;
+  }
+
+  // The checked element index in eax and the element storage in ecx.
+  VType elementIndex(const Expr& e) {
     const ArrayInfo& a = arrays_[e.name];
     if (static_cast<int>(e.args.size()) != a.dims)
       fail(e.pos, "array '" + e.name + "' has " + std::to_string(a.dims) + " dimension" + (a.dims == 1 ? "" : "s"));
@@ -794,7 +809,6 @@ class CodeGen {
       if (k + 1 < a.dims) e_.push(EAX);
     }
     e_.load(ECX, Mem::sym(a.symbol, 0));
-    e_.bytes({0x8D, 0x04, 0x81});  // lea eax, [ecx+eax*4]
     return a.type;
   }
 
@@ -1266,6 +1280,26 @@ class CodeGen {
       return;
     }
     VType t = typeOf(target);
+    Mem indexMem;
+    std::int32_t indexImm = 0;
+    bool indexIsImm = false;
+    if (target.k == EK::Call && t.kind == Kind::Int && target.args.size() == 1 &&
+        arrays_[target.name].dims == 1 && simpleInt(*target.args[0], indexMem, indexImm, indexIsImm)) {
+      // No call can come between the value and the store: it waits in edx.
+      const ArrayInfo& a = arrays_[target.name];
+      VType got = genValue();
+      convert(got, t, target.pos);
+      e_.regReg(0x89, EDX, EAX);
+      if (indexIsImm)
+        e_.movImm(EAX, static_cast<std::uint32_t>(indexImm));
+      else
+        e_.load(EAX, indexMem);
+      e_.regMem(0x3B, EAX, Mem::sym(a.symbol, 16));  // the count kept for index checks
+      e_.jcc(CAE, boundsFail());
+      e_.load(ECX, Mem::sym(a.symbol, 0));
+      e_.bytes({0x89, 0x14, 0x81});  // mov [ecx+eax*4], edx
+      return;
+    }
     VType got = genValue();
     convert(got, t, target.pos);
     if (t.kind == Kind::Float) {
