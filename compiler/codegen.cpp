@@ -1518,29 +1518,29 @@ class CodeGen {
     Mem limit = newSlot();
     gen(*s.args[2], t);
     storeTo(limit, t);
-    int top = e_.newLabel(), exit = e_.newLabel();
+    // The test sits after the body, so each round takes one jump.
+    int top = e_.newLabel(), test = e_.newLabel(), exit = e_.newLabel();
+    e_.jmp(test);
     e_.bind(top);
-    if (t.kind == Kind::Int) {
-      e_.load(EAX, mem);
-      e_.regMem(0x3B, EAX, limit);
-      e_.jcc(up ? CG : CL, exit);
-    } else {
-      e_.fld(limit);
-      e_.fld(mem);
-      e_.bytes({0xDF, 0xE9, 0xDD, 0xD8});  // fucomip; fstp st0
-      e_.jcc(up ? CA : CB, exit);
-    }
     loopBody(s.blocks[0], exit);
     if (t.kind == Kind::Int) {
       e_.aluMemImm(0, mem, step.i);
     } else {
       e_.fld(mem);
-      e_.pushImm(floatBits(step.f));
-      e_.farith(0, Mem::at(ESP));
-      e_.pop(ECX);
+      e_.farith(0, floatConst(step.f));
       e_.fstp(mem);
     }
-    e_.jmp(top);
+    e_.bind(test);
+    if (t.kind == Kind::Int) {
+      e_.load(EAX, mem);
+      e_.regMem(0x3B, EAX, limit);
+      e_.jcc(up ? CLE : CGE, top);
+    } else {
+      e_.fld(limit);
+      e_.fld(mem);
+      e_.bytes({0xDF, 0xE9, 0xDD, 0xD8});  // fucomip; fstp st0
+      e_.jcc(up ? CBE : CAE, top);
+    }
     e_.bind(exit);
   }
 
