@@ -1524,7 +1524,10 @@ class CodeGen {
     e_.bind(top);
     loopBody(s.blocks[0], exit);
     if (t.kind == Kind::Int) {
+      // Stepping past the largest (or smallest) integer ends the loop
+      // instead of wrapping around forever.
       e_.aluMemImm(0, mem, step.i);
+      e_.jcc(CO, exit);
     } else {
       e_.fld(mem);
       e_.farith(0, floatConst(step.f));

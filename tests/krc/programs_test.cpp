@@ -103,6 +103,8 @@ For k = 3 To 1 Step -1 : s$ = s$ + k : Next k
 DebugLog "down " + s$
 For f# = 0 To 1 Step 0.5 : DebugLog f : Next
 For i = 5 To 1 : DebugLog "never" : Next
+For i = 2147483646 To 2147483647 : DebugLog "top " + i : Next
+For i = -2147483647 To -2147483648 Step -1 : DebugLog "bottom " + i : Next
 n = 0
 While n < 3 : n = n + 1 : Wend
 DebugLog "while " + n
@@ -160,7 +162,8 @@ End
 DebugLog "after end"
 )");
   Lines expected = {"one-line then", "one-line else", "elseif", "else if", "for 1", "for 5", "for 9", "down 321",
-                    "0.000000", "0.500000", "1.000000", "while 3", "repeat 0", "forever 4", "exit 3", "case one",
+                    "0.000000", "0.500000", "1.000000", "top 2147483646", "top 2147483647",
+                    "bottom -2147483647", "bottom -2147483648", "while 3", "repeat 0", "forever 4", "exit 3", "case one",
                     "case two or three", "case two or three", "default 4", "default 5", "select true",
                     "select string", "select float", "goto 3", "gosub 12", "done"};
   EXPECT_EQ(logs, expected);
