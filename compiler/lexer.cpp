@@ -162,18 +162,15 @@ class Lexer {
   void radix(std::vector<Token>& out, int base, bool glued, SourcePos start) {
     advance();
     unsigned long long v = 0;
-    std::size_t digits = 0;
     while (i_ < s_.size() && (base == 16 ? isHex(s_[i_]) : (s_[i_] == '0' || s_[i_] == '1'))) {
       char d = static_cast<char>(std::tolower(static_cast<unsigned char>(s_[i_])));
       v = v * static_cast<unsigned>(base) + static_cast<unsigned>(isDigit(d) ? d - '0' : d - 'a' + 10);
       if (v > 0xFFFFFFFFull) v = 0x100000000ull;
-      ++digits;
       advance();
     }
     if (v > 0xFFFFFFFFull) diag_.error(start, "integer too large");
     Token t = make(Tok::Int, base == 16 ? "$" : "%", glued, start);
     t.ival = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-    (void)digits;
     out.push_back(std::move(t));
   }
 

@@ -166,7 +166,7 @@ class Parser {
     inFunction_ = true;
     block(f.body, 1, {"end function", "endfunction"}, pos, "Function");
     inFunction_ = false;
-    closeBlock("function");
+    closeBlock();
     prog_.functions.push_back(std::move(f));
   }
 
@@ -205,15 +205,14 @@ class Parser {
         skipLine();
       }
     }
-    closeBlock("type");
+    closeBlock();
     prog_.types.push_back(std::move(td));
   }
 
   // Consumes "End X" / "EndX" (already checked to be there).
-  void closeBlock(const char* what) {
+  void closeBlock() {
     if (isWord("end")) ++p_;
     ++p_;
-    (void)what;
     endStatement();
   }
 
@@ -464,11 +463,10 @@ class Parser {
     ++p_;
     auto s = std::make_unique<Stmt>(SK::If, pos);
     s->args.push_back(expr(0));
-    bool then = acceptWord("then");
+    acceptWord("then");
+    // Anything after the condition on the same line (Then is optional) makes
+    // the one-line form.
     if (!at(Tok::Newline) || cur().text == ":") {
-      if (!then && !at(Tok::Newline)) {
-        // "If cond statement" without Then is accepted on one line.
-      }
       if (at(Tok::Newline)) ++p_;  // "If x Then : a"
       s->blocks.emplace_back();
       lineBlock(s->blocks[0], depth + 1);
