@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps binutils-mingw-w64-i686
   libsdl2-dev:i386
+  libenet-dev:i386
 )
 
 need_i386=0
