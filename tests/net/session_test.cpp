@@ -52,3 +52,94 @@ TEST(Session, HostAndJoinExchangeEveryKindOfMessage) {
   EXPECT_EQ(value(host, "left_first"), "1");
   EXPECT_EQ(value(host, "name_after_leave"), "<unknown>");
 }
+
+TEST(Session, GamesAreJoinedOnlyByTheirExactName) {
+  auto runs = runGame({{"net_names_host"}, {"net_names_long_host", 100}, {"net_names_join", 400}});
+  for (const RunResult& r : runs) ASSERT_TRUE(ended(r)) << r.err;
+  const RunResult& join = runs[2];
+  EXPECT_EQ(value(join, "exact_found"), "1");
+  EXPECT_EQ(value(join, "lower_case"), "0");
+  EXPECT_EQ(value(join, "miss_ms_ok"), "1") << "a join nobody answers gives up after about 2 s";
+  EXPECT_EQ(value(join, "trailing_space"), "0");
+  EXPECT_EQ(value(join, "long_short_by_one"), "0");
+  EXPECT_EQ(value(join, "long_exact"), "1");
+  EXPECT_EQ(value(join, "exact"), "1");
+  EXPECT_EQ(value(runs[0], "stopped"), "1");
+  EXPECT_EQ(value(runs[1], "stopped"), "1");
+}
+
+TEST(Session, PlayersAndGuaranteedMessagesKeepTheirOrderThroughAStop) {
+  auto runs = runGame({{"net_players_host"}, {"net_players_join", 300}});
+  const RunResult& host = runs[0];
+  const RunResult& join = runs[1];
+  ASSERT_TRUE(ended(host)) << host.err;
+  ASSERT_TRUE(ended(join)) << join.err;
+  EXPECT_EQ(value(join, "sent"), "2000");
+  EXPECT_EQ(value(join, "deleted_is_unknown"), "1");
+  EXPECT_EQ(value(join, "send_from_deleted"), "0");
+  EXPECT_EQ(value(host, "joined"), "40");
+  EXPECT_EQ(value(host, "names_ok"), "1");
+  EXPECT_EQ(value(host, "deleted"), "20");
+  EXPECT_EQ(value(host, "deleted_in_order"), "1");
+  EXPECT_EQ(value(host, "messages"), "2000");
+  EXPECT_EQ(value(host, "in_order"), "1");
+  EXPECT_EQ(value(host, "late_leave_after_messages"), "1");
+  EXPECT_EQ(value(host, "last_message"), "1") << "StopNetGame flushed what was sent before it";
+  EXPECT_EQ(value(host, "rest_left"), "19");
+}
+
+namespace {
+
+// The host leaves (or dies); the older joiner becomes host, exactly once; both
+// keep talking, and a machine joining afterwards finds the new host.
+void checkMigration(const std::vector<RunResult>& runs, int leaveLimitMs) {
+  for (const RunResult& r : runs) ASSERT_FALSE(r.timedOut) << r.err;
+  const RunResult& older = runs[1];
+  const RunResult& younger = runs[2];
+  const RunResult& late = runs[3];
+  ASSERT_TRUE(ended(older)) << older.err;
+  ASSERT_TRUE(ended(younger)) << younger.err;
+  ASSERT_TRUE(ended(late)) << late.err;
+  for (const RunResult* r : {&older, &younger}) {
+    EXPECT_EQ(value(*r, "known"), "2");
+    int left = number(*r, "left_ms");
+    EXPECT_GE(left, 0);
+    EXPECT_LE(left, leaveLimitMs);
+    EXPECT_EQ(value(*r, "talk"), "1");
+    EXPECT_EQ(value(*r, "late_joined"), "1");
+  }
+  EXPECT_EQ(value(older, "got102"), "1");
+  EXPECT_LE(number(older, "host_ms"), 1000);
+  EXPECT_EQ(value(younger, "got102"), "0");
+  EXPECT_EQ(value(late, "join"), "1");
+  EXPECT_EQ(value(late, "known"), "2");
+}
+
+}  // namespace
+
+TEST(Session, TheHostLeavingHandsTheGameToTheOldestMachine) {
+  auto runs = runGame({{"net_mig_host"}, {"net_mig_join", 300}, {"net_mig_join", 1300}, {"net_mig_late", 3500}});
+  EXPECT_EQ(value(runs[0], "ready"), "2");
+  checkMigration(runs, 500);
+}
+
+TEST(Session, TheHostDyingHandsTheGameToTheOldestMachineWithinTenSeconds) {
+  auto runs = runGame({{"net_kill_host"}, {"net_mig_join", 300}, {"net_mig_join", 1300}, {"net_mig_late", 9000}});
+  EXPECT_EQ(value(runs[0], "ready"), "2");
+  EXPECT_FALSE(logged(runs[0], "still alive"));
+  checkMigration(runs, 10000);
+}
+
+TEST(Session, AStalledMachineIsKeptAndGetsEverything) {
+  auto runs = runGame({{"net_stall_host", 0, 40000}, {"net_stall_join", 300, 40000}});
+  const RunResult& host = runs[0];
+  const RunResult& join = runs[1];
+  ASSERT_TRUE(ended(host)) << host.err;
+  ASSERT_TRUE(ended(join)) << join.err;
+  EXPECT_EQ(value(host, "dropped"), "0");
+  EXPECT_EQ(value(host, "sent"), "120");
+  EXPECT_EQ(value(join, "received"), "120");
+  EXPECT_EQ(value(join, "in_order"), "1");
+  EXPECT_EQ(value(join, "host_left"), "0");
+  EXPECT_EQ(value(host, "back"), "120");
+}
