@@ -265,13 +265,12 @@ bool SessionService::waitJoined(const std::function<void()>& pump, std::uint32_t
   return true;
 }
 
-std::vector<FoundGame> SessionService::search(int waitMs, const std::function<void()>& pump) {
-  std::vector<FoundGame> found;
+bool SessionService::search(int waitMs, std::vector<FoundGame>* found) {
   std::vector<ENetAddress> targets;
-  if (!searchTargets("", &targets)) return found;
+  if (!searchTargets("", &targets)) return false;
   SessionService s;
-  if (!s.openHost(false)) return found;
-  s.listing_ = &found;
+  if (!s.openHost(false)) return false;
+  s.listing_ = found;
   s.searchNonce_ = randomNonce();
   s.joinState_ = JoinState::Searching;
   std::uint8_t query[kListQuerySize] = {};
@@ -286,11 +285,10 @@ std::vector<FoundGame> SessionService::search(int waitMs, const std::function<vo
       std::lock_guard<std::mutex> g(s.lock_);
       s.serviceOnce(10);
     }
-    if (pump) pump();
   }
   s.listing_ = nullptr;
   s.close();
-  return found;
+  return true;
 }
 
 void SessionService::startThread() {

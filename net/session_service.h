@@ -76,8 +76,9 @@ class SessionService {
                                               const std::function<void()>& pump);
   // Joins a game found by a search (the dialog).
   static std::unique_ptr<SessionService> join(const FoundGame& game, const std::function<void()>& pump);
-  // Games answering on the LAN and this machine within the wait.
-  static std::vector<FoundGame> search(int waitMs, const std::function<void()>& pump);
+  // Games answering on the LAN and this machine within the wait; false when
+  // no search could be sent at all.
+  static bool search(int waitMs, std::vector<FoundGame>* found);
 
   // Leaves: every machine is told at once, guaranteed traffic is flushed
   // (bounded to about 2 s), then the connections close.
