@@ -320,8 +320,9 @@ void SessionService::networkLoop() {
 bool SessionService::serviceOnce(int timeoutMs) {
   ENetEvent event;
   int result = enet_host_service(host_, &event, static_cast<enet_uint32>(timeoutMs));
-  // Bounded, so a flood cannot keep the lock from the game for long.
-  for (int handled = 0; result > 0 && handled < 2000; ++handled) {
+  // Bounded, so a flood cannot keep the lock from the game for long; the next
+  // event is only taken when it will be handled.
+  for (int handled = 1; result > 0; ++handled) {
     switch (event.type) {
       case ENET_EVENT_TYPE_CONNECT:
         handleConnect(event.peer, event.data);
@@ -336,6 +337,7 @@ bool SessionService::serviceOnce(int timeoutMs) {
       default:
         break;
     }
+    if (handled == 2000) break;
     result = enet_host_service(host_, &event, 0);
   }
   if (result < 0 && mySeq_ != 0 && !lost_.exchange(true)) push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
@@ -700,13 +702,18 @@ bool SessionService::send(int from, int to, int type, const char* data, std::siz
   if (length) std::memcpy(out + 10, data, length);
   std::uint8_t channel = reliable ? 0 : 1;
   bool sent = true;
+  bool backlog = false;
   if (target) {
+    backlog = !enet_list_empty(&target->outgoingCommands);
     sent = enet_peer_send(target, channel, packet) == 0;
     if (!sent) enet_packet_destroy(packet);
   } else {
+    for (const auto& member : members_) backlog |= !enet_list_empty(&member.second->outgoingCommands);
     sendToMembers(packet, channel);
   }
-  enet_host_flush(host_);
+  // A message behind others waits for the window to open: the network thread
+  // sends it as acknowledgements come. Flushing then would only walk the queue.
+  if (!backlog) enet_host_flush(host_);
   return sent;
 }
 

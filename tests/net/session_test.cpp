@@ -137,9 +137,9 @@ TEST(Session, AStalledMachineIsKeptAndGetsEverything) {
   ASSERT_TRUE(ended(host)) << host.err;
   ASSERT_TRUE(ended(join)) << join.err;
   EXPECT_EQ(value(host, "dropped"), "0");
-  EXPECT_EQ(value(host, "sent"), "120");
-  EXPECT_EQ(value(join, "received"), "120");
+  EXPECT_EQ(value(host, "sent"), "5000");
+  EXPECT_EQ(value(join, "received"), "5000");
   EXPECT_EQ(value(join, "in_order"), "1");
   EXPECT_EQ(value(join, "host_left"), "0");
-  EXPECT_EQ(value(host, "back"), "120");
+  EXPECT_EQ(value(host, "back"), "5000");
 }

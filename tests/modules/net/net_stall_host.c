@@ -7,9 +7,10 @@ void __MAIN(void) {
   logValue("host", _fhostnetgame(S("Kr Stall")));
   me = _fcreatenetplayer(S("host"));
   waitType(40, 15000);
+  /* A burst larger than the network thread handles in one turn. */
+  while (sent < 5000) sent += _fsendnetmsg(1, __krStrFromInt(sent), me, 0, 1);
   start = _fmillisecs();
   while (!back && _fmillisecs() - start < 25000) {
-    if (sent < 120) sent += _fsendnetmsg(1, __krStrFromInt(sent), me, 0, 1);
     t = waitMsg(100);
     if (t == 101) dropped = 1;
     if (t == 42) back = __krStrToInt(_fnetmsgdata());

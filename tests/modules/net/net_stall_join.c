@@ -12,7 +12,7 @@ void __MAIN(void) {
   while (_fmillisecs() - start < 12000)
     for (spin = 0; spin < 100000; ++spin) {
     }
-  while ((t = waitMsg(3000)) != -9999 && count < 120) {
+  while ((t = waitMsg(3000)) != -9999 && count < 5000) {
     if (t == 101) left = 1;
     if (t != 1) continue;
     if (__krStrToInt(_fnetmsgdata()) != count) inOrder = 0;
