@@ -164,7 +164,8 @@ bool SessionService::openHost(bool inRange) {
     host_ = enet_host_create(&address, kPeerLimit, 2, 0, 0);
   }
   if (!host_) return false;
-  host_->maximumPacketSize = kMaxMessageBytes + 64;
+  // ENet refuses anything larger before it allocates: the cap plus our header.
+  host_->maximumPacketSize = kMaxMessageBytes + 1 + kMessageHeaderSize;
   host_->intercept = reinterpret_cast<ENetInterceptCallback>(&SessionService::interceptThunk);
   std::lock_guard<std::mutex> g(gOwnersLock);
   gOwners[host_] = this;
@@ -586,6 +587,7 @@ void SessionService::handlePlayerGone(PeerState& from, const std::uint8_t* bytes
 
 void SessionService::handleMessage(PeerState& from, const std::uint8_t* bytes, std::size_t length) {
   if (length < 1 + kMessageHeaderSize) return;  // shorter than its header
+  if (length - 1 - kMessageHeaderSize > kMaxMessageBytes) return;
   int fromId = static_cast<int>(getU32(bytes + 1));
   int toId = static_cast<int>(getU32(bytes + 5));
   auto sender = players_.find(fromId);

@@ -49,23 +49,42 @@ class Fuzzer {
         if (e.type == ENET_EVENT_TYPE_CONNECT) connected_.push_back(e.peer);
         if (e.type == ENET_EVENT_TYPE_DISCONNECT) disconnected_.push_back(e.peer);
         if (e.type == ENET_EVENT_TYPE_RECEIVE) {
-          if (e.peer == member_ && e.packet->dataLength >= 5 && e.packet->data[0] == 2)
-            seq_ = getU32(e.packet->data + 1);
+          if (e.packet->dataLength >= 5 && e.packet->data[0] == 2) {
+            if (e.peer == member_) seq_ = getU32(e.packet->data + 1);
+            if (e.peer == bigSender_) bigSeq_ = getU32(e.packet->data + 1);
+          }
           enet_packet_destroy(e.packet);
         }
       }
     }
   }
 
-  bool joinAsMember() {
-    member_ = enet_host_connect(host_, &game_, 2, kConnectMagic);
-    service(500);
+  ENetPeer* joinAsMember() {
+    ENetPeer* peer = enet_host_connect(host_, &game_, 2, kConnectMagic);
+    for (int i = 0; i < 50 && peer->state != ENET_PEER_STATE_CONNECTED; ++i) service(100);
     std::string hello(1, 1);
     putU32(&hello, 1);
     hello += "Kr Fuzz";
-    send(member_, hello, 0);
-    service(500);
+    send(peer, hello, 0);
+    return peer;
+  }
+
+  bool join() {
+    member_ = joinAsMember();
+    for (int i = 0; i < 50 && !seq_; ++i) service(100);
     return seq_ != 0;
+  }
+
+  // A second member sends one message larger than any game accepts.
+  bool sendOversized() {
+    bigSender_ = joinAsMember();
+    for (int i = 0; i < 50 && !bigSeq_; ++i) service(100);
+    if (!bigSeq_) return false;
+    std::uint32_t id = bigSeq_ << 20 | 1;
+    send(bigSender_, playerNew(id, "big"), 0);
+    send(bigSender_, message(id, 0, 68, std::string((16u << 20) + 1, 'b')), 0);
+    service(1500);
+    return true;
   }
 
   void openStranger() {
@@ -141,7 +160,9 @@ class Fuzzer {
   ENetPeer* member_ = nullptr;
   ENetPeer* stranger_ = nullptr;
   ENetPeer* wrongMagic_ = nullptr;
+  ENetPeer* bigSender_ = nullptr;
   std::uint32_t seq_ = 0;
+  std::uint32_t bigSeq_ = 0;
   std::vector<ENetPeer*> connected_, disconnected_;
   std::mt19937 rng_;
 };
@@ -201,8 +222,9 @@ TEST(NetFuzz, AHostilePeerNeitherBreaksNorFoolsARunningGame) {
   RawOutcome raw = rawDatagrams(port);
   Fuzzer fuzzer(port);
   fuzzer.openStranger();
-  ASSERT_TRUE(fuzzer.joinAsMember());
+  ASSERT_TRUE(fuzzer.join());
   fuzzer.attack();
+  ASSERT_TRUE(fuzzer.sendOversized());
   fuzzer.service(6000);  // the silent stranger is dropped meanwhile
 
   RunOptions options;
@@ -221,8 +243,9 @@ TEST(NetFuzz, AHostilePeerNeitherBreaksNorFoolsARunningGame) {
   EXPECT_EQ(value(game, "honest"), "200");
   EXPECT_EQ(value(game, "spoofed"), "0");
   EXPECT_EQ(value(game, "control"), "3") << "the fuzzer's own honest messages do arrive";
-  EXPECT_EQ(value(game, "other"), "0");
-  // The fuzzer's player and up to 10,000 of its crowd, and the honest player.
-  EXPECT_EQ(value(game, "joined"), "10001");
+  EXPECT_EQ(value(game, "other"), "0") << "nothing else, and not the oversized message";
+  // The fuzzer's player and up to 10,000 of its crowd, the big sender's player
+  // and the honest player.
+  EXPECT_EQ(value(game, "joined"), "10002");
   EXPECT_LT(number(game, "max_gap_ms"), 1000) << "the game never stalled";
 }

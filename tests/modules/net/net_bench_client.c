@@ -2,6 +2,8 @@
  * stream, large messages, latency under load, idle polling. */
 #include "net_util.h"
 
+static krString* big;
+
 static int waitFor(int type) {
   for (;;)
     if (_frecvnetmsg() && _fnetmsgtype() == type) return _fnetmsgfrom();
@@ -9,7 +11,6 @@ static int waitFor(int type) {
 
 void __MAIN(void) {
   int me, server, i, start, players[8];
-  krString* big;
   start = _fmillisecs();
   logValue("join", joinRetrying("Kr Bench", "127.0.0.1"));
   logValue("join_ms", _fmillisecs() - start);
