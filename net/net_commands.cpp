@@ -5,6 +5,8 @@
 
 #include <enet/enet.h>
 
+#include <sched.h>
+
 #include <memory>
 #include <new>
 #include <string>
@@ -39,6 +41,7 @@ struct GroupState {
   bool lostReported = false;  // 200 is delivered once; nothing arrives after it
   std::unordered_map<int, NetPlayer> players;
   CurrentMessage current;
+  std::uint32_t emptyPolls = 0;
 };
 
 GroupState* gState = nullptr;
@@ -199,6 +202,13 @@ int recvNetMsg() {
   if (s.lostReported) return 0;
   // Only what was queued when the call began: a flood cannot hold up the frame.
   std::uint32_t available = s.session->queued();
+  if (available == 0) {
+    // A program spinning on an empty queue would starve the network thread on
+    // a busy machine: every 16th empty poll in a row gives the processor up.
+    if (++s.emptyPolls % 16 == 0) sched_yield();
+    return 0;
+  }
+  s.emptyPolls = 0;
   NetEvent event;
   for (std::uint32_t i = 0; i < available && s.session->takeEvent(event); ++i)
     if (apply(event)) return 1;
