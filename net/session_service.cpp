@@ -313,6 +313,10 @@ void SessionService::networkLoop() {
         nextSweep = nowMs() + 1000;
       }
     }
+    if (lost_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a failed socket answers at once
+      continue;
+    }
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
     enet_socket_wait(host_->socket, &condition, 5);
   }

@@ -183,6 +183,14 @@ RawOutcome rawDatagrams(int port) {
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   std::mt19937 rng(777);
   RawOutcome outcome;
+  // The game is up once it answers a listing request.
+  std::string listing = std::string("KRNQ\x01\x02", 6) + std::string(294, '\0');
+  for (int i = 0; i < 100; ++i) {
+    sendto(s, listing.data(), listing.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    char reply[512];
+    if (recv(s, reply, sizeof reply, 0) > 0) break;
+    usleep(80000);
+  }
   auto exchange = [&](const std::string& d) {
     sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     char reply[2048];

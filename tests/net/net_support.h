@@ -19,7 +19,7 @@ using krtest::RunOptions;
 
 inline std::string portBase() {
   static int next = 0;
-  int base = 21000 + (getpid() % 900) * 40 + (next++ % 5) * 8;
+  int base = 21000 + (getpid() % 400) * 96 + (next++ % 12) * 8;
   return std::to_string(base);
 }
 

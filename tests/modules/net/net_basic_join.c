@@ -11,6 +11,8 @@ void __MAIN(void) {
   alpha = _fnetmsgfrom();
   logString("host_player", _fnetplayername(alpha));
   logValue("alpha_local", _fnetplayerlocal(alpha));
+  _fdeletenetplayer(alpha);  /* not ours: nothing happens */
+  logString("alpha_after_delete", _fnetplayername(alpha));
   beta = _fcreatenetplayer(S("beta"));
   gamma = _fcreatenetplayer(S("gamma"));
   logValue("to_local_sent", _fsendnetmsg(5, S("loop"), beta, gamma, 1));
