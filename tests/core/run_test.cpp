@@ -90,7 +90,9 @@ TEST(ModuleRun, TimerTicksAtItsRate) {
 }
 
 TEST(ModuleRun, ThousandsOfLiveTimersAllTickAndFree) {
-  RunResult r = runModule("core_many_timers");
+  RunOptions o;
+  o.timeoutMs = 60000;  // slow under the sanitizers
+  RunResult r = runModule("core_many_timers", o);
   EXPECT_EQ(r.logs(), (Lines{"missing=0", "ticking=2", "fresh first=1"})) << r.err;
   EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
 }
@@ -237,4 +239,27 @@ TEST(ModuleRun, DataAndCodeAnywhereInTheBlockWork) {
     EXPECT_EQ(r.logs(), (Lines{"sum=106496", "routine=42", "patched=43"})) << module << "\n" << r.err;
     EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
   }
+}
+
+TEST(ModuleRun, TextReachesTheTerminalAsUtf8) {
+  RunResult debug = runModule("core_text_1252");
+  EXPECT_EQ(debug.logs(), Lines{"Caf\u00e9 \u20ac \u0178!"});
+  EXPECT_TRUE(debug.errContains("debugError: Men\u00fc \u00e9puis\u00e9\n")) << debug.err;
+  RunOptions quiet;
+  quiet.debug = false;
+  RunResult boxed = runModule("core_text_1252", quiet);
+  EXPECT_EQ(boxed.err, "Error!: Men\u00fc \u00e9puis\u00e9\n");
+}
+
+// Texts over 1 GiB: more than a C++ string may hold on i386.
+TEST(ModuleRun, HugeTextArgumentsNeverAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory leaves no room for 1 GiB strings";
+#endif
+  RunOptions o;
+  o.timeoutMs = 90000;  // four 1.1 GB strings to fill on a shared machine
+  RunResult r = runModule("core_huge_text", o);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.logs(), (Lines{"(text too long to show)", "exec done", "saved=0"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugError: Out of memory")) << r.err;
 }
