@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_support.h"
 #include "tests/support/module_runner.h"
 
 namespace {
@@ -144,14 +145,16 @@ int main() {
   double stream = logged(client, "stream_100000_ms");
   double big = logged(client, "big_10_ms");
   double idleNs = logged(client, "idle_10000000_ms") * 1e6 / 10000000;
-  std::printf("ping-pong, 16-byte guaranteed: runtime %.0f round trips/s, ENet pair %.0f/s: ratio %.2f (target >= 0.75)\n",
-              2000 / pingpong * 1000, 2000 / plain.pingpongMs * 1000, plain.pingpongMs / pingpong);
-  std::printf("100,000 x 32 bytes: runtime %.0f ms, ENet pair %.0f ms: throughput ratio %.2f (target >= 0.8)\n", stream,
-              plain.streamMs, plain.streamMs / stream);
-  std::printf("1 MiB message: runtime %.1f ms, ENet pair %.1f ms: time ratio %.2f (target <= 1.25)\n", big / 10,
-              plain.bigMs / 10, big / plain.bigMs);
-  std::printf("idle poll: RecvNetMsg %.1f ns, enet_host_service(0) %.1f ns: ratio %.3f (target <= 0.5)\n", idleNs,
-              plain.idleNs, idleNs / plain.idleNs);
+  std::printf("ping-pong, 16-byte guaranteed: runtime %.0f round trips/s, ENet pair %.0f/s\n", 2000 / pingpong * 1000,
+              2000 / plain.pingpongMs * 1000);
+  std::printf("100,000 x 32 bytes: runtime %.0f ms, ENet pair %.0f ms\n", stream, plain.streamMs);
+  std::printf("1 MiB message: runtime %.1f ms, ENet pair %.1f ms\n", big / 10, plain.bigMs / 10);
+  std::printf("idle poll: RecvNetMsg %.1f ns, enet_host_service(0) %.1f ns\n", idleNs, plain.idleNs);
+  krbench::Targets targets;
+  targets.atLeast("ping-pong round trips per second", pingpong > 0 ? plain.pingpongMs / pingpong : 0, 0.75);
+  targets.atLeast("100,000 messages: throughput", stream > 0 ? plain.streamMs / stream : 0, 0.80);
+  targets.atMost("1 MiB message: time", big > 0 ? big / plain.bigMs : 1e9, 1.25);
+  targets.atMost("idle RecvNetMsg / idle enet_host_service", idleNs > 0 ? idleNs / plain.idleNs : 1e9, 0.50);
   double count = logged(server, "latency_count");
   std::printf("join: %.0f ms (goal <= 50)\n", logged(client, "join_ms"));
   std::printf("101 after a leave: %.0f ms (goal <= 50)\n", logged(server, "leave_ms"));
@@ -163,5 +166,5 @@ int main() {
   std::printf("migration: host leaves -> 101 in %.0f ms, then 102 in %.0f ms more (goal <= 500 in all)\n",
               logged(migration[1], "left_ms"), logged(migration[1], "host_ms"));
   enet_deinitialize();
-  return 0;
+  return targets.exitCode();
 }
