@@ -31,6 +31,7 @@ constexpr std::uint32_t kStrangerMs = 5000;  // a connection must introduce itse
 constexpr int kSearchMs = 2000;
 constexpr int kHandshakeMs = 2000;
 constexpr int kFlushMs = 2000;
+constexpr std::uint32_t kSocketFailureMs = 5000;
 
 enum Kind : std::uint8_t {
   kHello = 1,    // joiner to host: version, game name (empty with kHelloListed)
@@ -345,7 +346,15 @@ bool SessionService::serviceOnce(int timeoutMs) {
     if (handled == 2000) break;
     result = enet_host_service(host_, &event, 0);
   }
-  if (result < 0 && mySeq_ != 0 && !lost_.exchange(true)) push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
+  // One bad datagram (an oversized one is cut short and refused) fails a single
+  // service; only a socket that fails every time for a while is a lost session.
+  if (result >= 0) {
+    failingSince_ = 0;
+  } else if (failingSince_ == 0) {
+    failingSince_ = nowMs() | 1;
+  } else if (nowMs() - failingSince_ > kSocketFailureMs && mySeq_ != 0 && !lost_.exchange(true)) {
+    push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
+  }
   return result >= 0;
 }
 
@@ -740,7 +749,8 @@ void SessionService::flushReliable(int boundMs) {
         pending = true;
     }
     if (!pending) return;
-    if (!serviceOnce(5)) return;
+    serviceOnce(5);
+    if (lost_) return;
   }
 }
 
@@ -765,7 +775,9 @@ void SessionService::close() {
     bool open = false;
     for (std::size_t i = 0; i < host_->peerCount; ++i)
       if (host_->peers[i].state != ENET_PEER_STATE_DISCONNECTED) open = true;
-    if (!open || !serviceOnce(5)) break;
+    if (!open) break;
+    serviceOnce(5);
+    if (lost_) break;
   }
   for (std::size_t i = 0; i < host_->peerCount; ++i) {
     delete static_cast<PeerState*>(host_->peers[i].data);

@@ -141,6 +141,7 @@ class SessionService {
   std::uint32_t nextLocal_ = 1;
   bool isHost_ = false;
   std::atomic<bool> lost_{false};
+  std::uint32_t failingSince_ = 0;  // when the socket began to fail every service
 
   // Joining: the state of the hand-shake with the host.
   enum class JoinState { None, Searching, Connecting, Welcomed, Refused };

@@ -61,7 +61,7 @@ class Fuzzer {
 
   ENetPeer* joinAsMember() {
     ENetPeer* peer = enet_host_connect(host_, &game_, 2, kConnectMagic);
-    for (int i = 0; i < 50 && peer->state != ENET_PEER_STATE_CONNECTED; ++i) service(100);
+    for (int i = 0; i < 150 && peer->state != ENET_PEER_STATE_CONNECTED; ++i) service(100);
     std::string hello(1, 1);
     putU32(&hello, 1);
     hello += "Kr Fuzz";
@@ -71,7 +71,7 @@ class Fuzzer {
 
   bool join() {
     member_ = joinAsMember();
-    for (int i = 0; i < 50 && !seq_; ++i) service(100);
+    for (int i = 0; i < 150 && !seq_; ++i) service(100);
     if (!seq_) std::fprintf(stderr, "member connection state %d\n", static_cast<int>(member_->state));
     return seq_ != 0;
   }
@@ -79,7 +79,7 @@ class Fuzzer {
   // A second member sends one message larger than any game accepts.
   bool sendOversized() {
     bigSender_ = joinAsMember();
-    for (int i = 0; i < 50 && !bigSeq_; ++i) service(100);
+    for (int i = 0; i < 150 && !bigSeq_; ++i) service(100);
     if (!bigSeq_) return false;
     std::uint32_t id = bigSeq_ << 20 | 1;
     send(bigSender_, playerNew(id, "big"), 0);
@@ -172,6 +172,7 @@ class Fuzzer {
 struct RawOutcome {
   int worst = -1000;     // the largest reply seen relative to its request (bytes over)
   bool listed = false;  // a proper listing request was answered
+  bool up = false;      // the game answered at all
 };
 
 RawOutcome rawDatagrams(int port) {
@@ -186,11 +187,11 @@ RawOutcome rawDatagrams(int port) {
   RawOutcome outcome;
   // The game is up once it answers a listing request.
   std::string listing = std::string("KRNQ\x01\x02", 6) + std::string(294, '\0');
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 300 && !outcome.up; ++i) {
     sendto(s, listing.data(), listing.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     char reply[512];
-    if (recv(s, reply, sizeof reply, 0) > 0) break;
-    usleep(80000);
+    outcome.up = recv(s, reply, sizeof reply, 0) > 0;
+    if (!outcome.up) usleep(80000);
   }
   auto exchange = [&](const std::string& d) {
     sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
@@ -223,12 +224,13 @@ TEST(NetFuzz, AHostilePeerNeitherBreaksNorFoolsARunningGame) {
   auto host = std::async(std::launch::async, [base] {
     RunOptions options;
     options.env.push_back("KORRIN_TEST_NET_PORT=" + base);
-    options.timeoutMs = 60000;
+    options.timeoutMs = 150000;
     return krtest::runModule("net_fuzz_host", options);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
 
   RawOutcome raw = rawDatagrams(port);
+  EXPECT_TRUE(raw.up) << "the game never answered";
   Fuzzer fuzzer(port);
   fuzzer.openStranger();
   bool joined = fuzzer.join();
@@ -241,6 +243,7 @@ TEST(NetFuzz, AHostilePeerNeitherBreaksNorFoolsARunningGame) {
 
   RunOptions options;
   options.env.push_back("KORRIN_TEST_NET_PORT=" + base);
+  options.timeoutMs = 60000;
   RunResult honest = krtest::runModule("net_fuzz_join", options);
   RunResult game = host.get();
 

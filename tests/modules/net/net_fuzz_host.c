@@ -8,7 +8,7 @@ void __MAIN(void) {
   logValue("host", _fhostnetgame(S("Kr Fuzz")));
   logValue("player", _fcreatenetplayer(S("target")));
   start = last = _fmillisecs();
-  while (!done && _fmillisecs() - start < 60000) {
+  while (!done && _fmillisecs() - start < 120000) {
     while (_frecvnetmsg()) {
       t = _fnetmsgtype();
       if (t == 1) ++honest;
