@@ -7,6 +7,8 @@ PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps binutils-mingw-w64-i686
   libsdl2-dev:i386
+  libfreetype-dev:i386 libfontconfig-dev:i386 fonts-liberation
+  libsdl2-ttf-dev:i386
 )
 
 need_i386=0

@@ -1,0 +1,198 @@
+#include "graphics/font.h"
+
+#include <algorithm>
+#include <new>
+
+#include "graphics/canvas.h"
+#include "graphics/font_engine.h"
+#include "graphics/graphics_state.h"
+#include "runtime/handles.h"
+
+namespace kr {
+
+namespace {
+
+// One font's glyph cells together stay below this many bytes (checked from the
+// face's widest advance before anything is rasterised), so a 32-bit process
+// keeps its room whatever height a program asks for.
+constexpr std::uint64_t kMaxMaskBytes = 32ull << 20;
+
+struct FontSet {
+  HandleRegistry<Font> registry;
+  Font* defaultFont = nullptr;
+  GraphicsDevice* defaultDevice = nullptr;
+  bool addedFiles = false;
+  bool hooked = false;
+};
+
+FontSet& fontSet() {
+  static FontSet set;
+  return set;
+}
+
+void destroy(Font* font) { delete font; }
+
+// Fonts belong to the display: they go when it closes or is replaced.
+void releaseFonts() {
+  FontSet& s = fontSet();
+  s.registry.clear(destroy);
+  delete s.defaultFont;
+  s.defaultFont = nullptr;
+  s.defaultDevice = nullptr;
+  if (s.addedFiles) fontengine::removeAddedFontFiles();
+  s.addedFiles = false;
+}
+
+void hookDisplay() {
+  FontSet& s = fontSet();
+  if (!s.hooked) addDisplayReleaseHook(releaseFonts);
+  s.hooked = true;
+}
+
+template <class Pixel>
+void paintRows(Canvas& canvas, const std::uint8_t* mask, int stride, int left, int top, int width, int rows,
+               Pixel pixel) {
+  for (int r = 0; r < rows; ++r, mask += stride) {
+    auto* d = reinterpret_cast<Pixel*>(canvas.address(left, top + r));
+    for (int i = 0; i < width; ++i)
+      if (mask[i]) d[i] = pixel;
+  }
+}
+
+void paintRows24(Canvas& canvas, const std::uint8_t* mask, int stride, int left, int top, int width, int rows,
+                 std::uint32_t pixel) {
+  for (int r = 0; r < rows; ++r, mask += stride) {
+    std::uint8_t* d = canvas.address(left, top + r);
+    for (int i = 0; i < width; ++i)
+      if (mask[i]) storePixel(d + 3 * i, 24, pixel);
+  }
+}
+
+}  // namespace
+
+std::int64_t Font::width(const unsigned char* text, std::size_t length) const {
+  std::int64_t sum = 0;
+  for (std::size_t i = 0; i < length; ++i) sum += widths[static_cast<std::size_t>(glyphOf(text[i]))];
+  return sum;
+}
+
+namespace {
+
+std::unique_ptr<Font> rasterise(GraphicsDevice* device, const std::string& faceName, int height, bool bold,
+                                bool italic, bool underline) {
+  if (height < 1 || height > kMaxFontHeight) return nullptr;
+  auto raster = fontengine::Rasteriser::open(faceName, height, fontengine::Style{bold, italic, underline});
+  if (!raster) return nullptr;
+  const int count = fontengine::kLastCode - fontengine::kFirstCode + 1;
+  const std::uint64_t bound =
+      static_cast<std::uint64_t>(raster->maxAdvance()) * static_cast<std::uint64_t>(height) * count;
+  if (bound > kMaxMaskBytes) return nullptr;
+  auto font = std::make_unique<Font>();
+  font->device = device;
+  font->height = height;
+  font->first = fontengine::kFirstCode;
+  font->end = fontengine::kLastCode + 1;
+  font->defaultCode = fontengine::kDefaultCode;
+  font->widths.resize(count);
+  font->offsets.resize(count);
+  font->masks.reserve(static_cast<std::size_t>(bound));
+  for (int i = 0; i < count; ++i) {
+    int advance = raster->load(fontengine::kFirstCode + i);
+    std::size_t at = font->masks.size();
+    font->widths[i] = advance;
+    font->offsets[i] = at;
+    font->masks.resize(at + static_cast<std::size_t>(advance) * height, 0);
+    raster->render(font->masks.data() + at, advance);
+  }
+  return font;
+}
+
+}  // namespace
+
+std::unique_ptr<Font> loadFont(GraphicsDevice* device, const std::string& faceName, int height, bool bold,
+                               bool italic, bool underline) {
+  try {
+    return rasterise(device, faceName, height, bold, italic, underline);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // a font that does not fit is one that cannot be loaded
+  }
+}
+
+void drawText(Canvas& canvas, const Font& font, std::int64_t x, std::int64_t y, const unsigned char* text,
+              std::size_t length) {
+  const std::int64_t width = font.width(text, length);
+  if (width <= 0) return;
+  const std::int64_t left = x + canvas.originX(), top = y + canvas.originY();
+  Rect clip;
+  if (!clipTo(WideRect{left, top, left + width, top + font.height}, canvas.viewport(), &clip)) return;
+  const PixelFormat& format = canvas.format();
+  std::uint32_t pixel = canvas.colourPixel();
+  if ((format.toArgb(pixel) & 0x00FFFFFF) == 0) pixel = format.fromArgb(0x00000010);
+  const int rowSkip = static_cast<int>(clip.top - top), rows = clip.height();
+  std::int64_t run = left;
+  for (std::size_t i = 0; i < length && run < clip.right; ++i) {
+    const auto g = static_cast<std::size_t>(font.glyphOf(text[i]));
+    const int advance = font.widths[g];
+    if (run + advance > clip.left) {
+      const int from = static_cast<int>(std::max<std::int64_t>(0, clip.left - run));
+      const int to = static_cast<int>(std::min<std::int64_t>(advance, clip.right - run));
+      const std::uint8_t* mask = font.masks.data() + font.offsets[g] + static_cast<std::size_t>(rowSkip) * advance + from;
+      const int at = static_cast<int>(run + from);
+      switch (format.bytesPerPixel) {
+        case 4:
+          paintRows<std::uint32_t>(canvas, mask, advance, at, clip.top, to - from, rows, pixel);
+          break;
+        case 2:
+          paintRows<std::uint16_t>(canvas, mask, advance, at, clip.top, to - from, rows,
+                                   static_cast<std::uint16_t>(pixel));
+          break;
+        default:
+          paintRows24(canvas, mask, advance, at, clip.top, to - from, rows, pixel);
+      }
+    }
+    run += advance;
+  }
+  canvas.changed(clip);
+}
+
+namespace fonts {
+
+Font* registered(int handle) { return fontSet().registry.find(handle); }
+
+Font* live(Font* font) {
+  if (font && fontSet().registry.find(toHandle(font)) == font) return font;
+  return defaultFont();
+}
+
+Font* defaultFont() {
+  FontSet& s = fontSet();
+  GraphicsDevice* device = graphicsState().device;
+  if (!device) return nullptr;
+  // Tried once per display: a machine without fonts draws no text.
+  if (s.defaultDevice == device) return s.defaultFont;
+  delete s.defaultFont;
+  hookDisplay();
+  s.defaultFont = loadFont(device, "courier", 12, false, false, false).release();
+  s.defaultDevice = device;
+  return s.defaultFont;
+}
+
+Font* add(std::unique_ptr<Font> font) {
+  hookDisplay();
+  Font* f = font.release();
+  fontSet().registry.insert(f);
+  return f;
+}
+
+void free(Font* font) {
+  if (Font* f = fontSet().registry.take(toHandle(font))) delete f;
+}
+
+void noteAddedFile() {
+  hookDisplay();
+  fontSet().addedFiles = true;
+}
+
+}  // namespace fonts
+
+}  // namespace kr

@@ -1,0 +1,13 @@
+/* SetFont of a value that is not a font: ignored, or an error when debugging. */
+#include "text_util.h"
+
+void __MAIN(void) {
+  int f = _floadfont(S("courier"), 20, 0, 0, 0);
+  _fsetfont(f);
+  _fsetfont(12345);
+  _fsetfont(0);
+  _fsetfont(f + 4);
+  logValue("height_kept", _ffontheight());
+  _ffreefont(777);
+  logValue("survived", 1);
+}
