@@ -31,6 +31,7 @@ void __MAIN(void) {
   logValue("arial_W", _fstringwidth(S("W")));
   logValue("arial_iW", _fstringwidth(S("iW")));
   logValue("arial_long", _fstringwidth(repeated('W', 1000)));
+  logValue("arial_sample", _fstringwidth(S("The quick brown fox jumps")));
   bold = _floadfont(S("arial"), 20, 1, 0, 0);
   _fsetfont(bold);
   logValue("arial_bold_W", _fstringwidth(S("WWWW")));
@@ -40,7 +41,7 @@ void __MAIN(void) {
   times = _floadfont(S("TIMES NEW ROMAN"), 20, 0, 0, 0);
   _fsetfont(times);
   logValue("times_height", _ffontheight());
-  logValue("times_W", _fstringwidth(S("W")));
+  logValue("times_sample", _fstringwidth(S("The quick brown fox jumps")));
 
   unknown = _floadfont(S("No Such Face At All"), 16, 0, 0, 0);
   logValue("unknown_loaded", unknown != 0);
@@ -62,6 +63,5 @@ void __MAIN(void) {
   _ffreefont(courier30);
   logValue("after_free_height", _ffontheight());
   logValue("after_free_a", _fstringwidth(S("a")));
-  _ffreefont(courier30); /* a second time: no longer a font, and not debugging */
   logValue("survived", 1);
 }
