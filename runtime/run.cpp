@@ -1,6 +1,5 @@
 #include "runtime/run.h"
 
-#include <fpu_control.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/ucontext.h>
@@ -13,6 +12,7 @@
 #include "host/host_runtime.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
+#include "runtime/x87.h"
 
 namespace kr {
 
@@ -27,7 +27,6 @@ struct Recovery {
 };
 
 Recovery* gRecovery = nullptr;
-std::atomic<HostRuntime*> gRunningHost{nullptr};
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
 constexpr int kFaultSignalCount = sizeof(kFaultSignals) / sizeof(kFaultSignals[0]);
@@ -117,10 +116,10 @@ const char* callEntry(HostRuntime* host, void (*entry)()) {
   gRecovery = &recovery;
   if (sigsetjmp(recovery.jump, 1) == 0) {
     entry();
-    host->reportEnd("Program has ended");
+    host->reportOutcome(HostRuntime::Outcome::Ended, "Program has ended");
     recovery.message = nullptr;
   } else if (recovery.fromSignal) {
-    host->reportError(recovery.message);
+    host->reportOutcome(HostRuntime::Outcome::Failed, recovery.message);
   }
   gRecovery = previous;
   return recovery.message;
@@ -139,10 +138,13 @@ const char* callEntry(HostRuntime* host, void (*entry)()) {
   siglongjmp(r->jump, 1);
 }
 
+void reportRuntimeError(const char* message) {
+  if (!message) return;
+  if (HostRuntime* host = currentHost()) host->reportOutcome(HostRuntime::Outcome::Failed, message);
+}
+
 void raiseRuntimeError(const char* message) {
-  if (message) {
-    if (HostRuntime* host = currentHost()) host->reportError(message);
-  }
+  reportRuntimeError(message);
   throw krEx{message};
 }
 
@@ -152,8 +154,6 @@ void checkEndRequest() {
   HostRuntime* host = currentHost();
   if (host && host->endRequested()) throw krEx{nullptr};
 }
-
-HostRuntime* runningHost() { return gRunningHost.load(); }
 
 const char* runProgram(HostRuntime* host, void (*entry)(), unsigned char debug) {
   debugFlag = debug;
@@ -176,19 +176,13 @@ void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, in
                     void* instance) {
   FaultHandlers handlers;
   handlers.install();
-  fpu_control_t previousWord;
-  _FPU_GETCW(previousWord);
-  // All exceptions masked, round to nearest, 24-bit precision while compiled code runs.
-  fpu_control_t single = (previousWord & ~(_FPU_EXTENDED | _FPU_RC_ZERO)) | 0x3F;
-  _FPU_SETCW(single);
+  x87::Word previousWord = x87::controlWord();
+  x87::setControlWord(x87::moduleWord(previousWord));
   if (HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags)) {
-    gRunningHost = host;
     runProgram(host, entry, debug);
-    gRunningHost = nullptr;
     HostRuntime::destroy(host);
   }
-  fpu_control_t afterRun = (previousWord & ~(_FPU_EXTENDED | _FPU_RC_ZERO)) | _FPU_DOUBLE | 0x3F;
-  _FPU_SETCW(afterRun);
+  x87::setControlWord(x87::afterRunWord(previousWord));
   handlers.restore();
 }
 

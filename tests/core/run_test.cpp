@@ -86,6 +86,12 @@ TEST(ModuleRun, TimerTicksAtItsRate) {
   EXPECT_EQ(logs[3], "freed twice");
 }
 
+TEST(ModuleRun, ThousandsOfLiveTimersAllTickAndFree) {
+  RunResult r = runModule("core_many_timers");
+  EXPECT_EQ(r.logs(), (Lines{"missing=0", "ticking=2", "fresh first=1"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+}
+
 TEST(ModuleRun, TimerOfZeroHertzIsADivisionByZero) {
   RunResult r = runModule("core_timer_zero");
   EXPECT_TRUE(r.errContains("debugError: Integer divide by zero")) << r.err;
