@@ -1,0 +1,111 @@
+// InputDriver: the keyboard, the mouse and the joysticks, on the host's input
+// slot. Keyboard and mouse are fed by the window's events, which the host's
+// pump hands to onEvent; joysticks are read through SDL's joystick API when a
+// command asks, at most every 3 ms.
+//
+// In full screen the devices are acquired: the pointer is hidden, and the
+// keyboard and mouse start afresh (nothing held, the mouse at 0, 0) whenever
+// full screen begins or the program resumes from a pause.
+#pragma once
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "host/host_runtime.h"
+#include "input/input_device.h"
+#include "input/key_codes.h"
+
+namespace kr {
+
+class InputDriver;
+
+class KeyboardDevice final : public InputDevice {
+ public:
+  explicit KeyboardDevice(InputDriver& driver) : driver_(driver) {}
+  void update() override;
+  input::Modifiers modifiers() const;
+
+ private:
+  InputDriver& driver_;
+};
+
+class MouseDevice final : public InputDevice {
+ public:
+  explicit MouseDevice(InputDriver& driver) : driver_(driver) {}
+  void update() override;
+
+ private:
+  InputDriver& driver_;
+};
+
+class JoystickDevice final : public InputDevice {
+ public:
+  JoystickDevice(InputDriver& driver, SDL_Joystick* joystick, int type)
+      : driver_(driver), joystick_(joystick), type_(type) {}
+  ~JoystickDevice() override;
+  void update() override;
+  int type() const { return type_; }
+
+ private:
+  float axisValue(int axis) const;
+  void readState();
+
+  InputDriver& driver_;
+  SDL_Joystick* joystick_;  // kept open while the driver is, so an unplugged pad stays safe to ask
+  int type_;                // 1 game controller, 2 other joystick
+  std::uint32_t stateSerial_ = 0;
+};
+
+class InputDriver : public Driver {
+ public:
+  // Null when the keyboard or mouse cannot be made. Joysticks that cannot be
+  // opened are left out; a joystick subsystem that cannot start gives none.
+  static InputDriver* open(HostRuntime& host);
+  ~InputDriver() override;
+
+  KeyboardDevice& keyboard() { return keyboard_; }
+  MouseDevice& mouse() { return mouse_; }
+  // Port n, or null outside the list fixed when the driver opened.
+  JoystickDevice* joystick(int port) {
+    return static_cast<unsigned>(port) < joysticks_.size() ? joysticks_[port].get() : nullptr;
+  }
+  int joystickCount() const { return static_cast<int>(joysticks_.size()); }
+
+  // Sets the mouse position and puts the system pointer over it.
+  void moveMouse(int x, int y);
+
+  void onEvent(const SDL_Event& event) override;
+  void onPause() override;
+  void onResume() override;
+
+  // Follows the display into and out of full screen.
+  void followDisplay() {
+    if (host_.displayKind() != shownKind_) displayChanged();
+  }
+  // Brings every joystick's SDL state up to date, at most every 3 ms.
+  std::uint32_t pollJoysticks();
+
+ private:
+  explicit InputDriver(HostRuntime& host) : host_(host), keyboard_(*this), mouse_(*this) {}
+  void displayChanged();
+  void acquire();
+  void release();
+  void keyEvent(const SDL_KeyboardEvent& key);
+  void buttonEvent(const SDL_MouseButtonEvent& button);
+  void pointerAt(int x, int y);
+  void focusLost();
+
+  HostRuntime& host_;
+  KeyboardDevice keyboard_;
+  MouseDevice mouse_;
+  std::vector<std::unique_ptr<JoystickDevice>> joysticks_;
+  bool joystickSubsystem_ = false;
+  bool acquired_ = false;
+  DisplayKind shownKind_ = DisplayKind::None;
+  std::uint32_t lastPollMs_ = 0;
+  std::uint32_t pollSerial_ = 0;
+};
+
+}  // namespace kr
