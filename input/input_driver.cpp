@@ -72,6 +72,9 @@ void JoystickDevice::readState() {
 InputDriver* InputDriver::open(HostRuntime& host) {
   auto* driver = new InputDriver(host);
   // Joystick state is read on demand; events for it would only fill the queue.
+  // Like the keyboard, pads are read whether or not the window has the focus:
+  // without a window manager it never gets it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) == 0) {
     driver->joystickSubsystem_ = true;
     SDL_JoystickEventState(SDL_IGNORE);

@@ -88,7 +88,9 @@ void play(const std::string& script, const std::function<void(const std::string&
     } else if (word == "close") {
       pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     } else if (word == "hook") {
-      if (hook) hook(script);
+      std::string name;
+      words >> name;
+      if (hook) hook(name);
     } else {
       ADD_FAILURE() << "unknown script word " << word;
     }

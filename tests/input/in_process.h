@@ -10,7 +10,7 @@
 //   press B / release B       mouse button B (SDL numbering: 1 left, 2 middle, 3 right)
 //   unfocus                   the window loses the keyboard focus
 //   close                     the user closes the window
-//   hook                      calls the test's own hook
+//   hook NAME                 calls the test's own hook with NAME
 #pragma once
 #include <SDL2/SDL.h>
 
@@ -31,7 +31,7 @@ struct ModuleRun {
   bool ended() const;  // ended normally ("Program has ended" or a quiet end)
 };
 
-// Runs modules/NAME.krm; hook is called for each "hook" word, on the main thread.
+// Runs modules/NAME.krm; hook is called for each "hook NAME", on the main thread.
 ModuleRun runInProcess(const std::string& module, std::function<void(const std::string&)> hook = nullptr);
 
 Runtime* sharedRuntime();
