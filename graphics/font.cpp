@@ -12,10 +12,10 @@ namespace kr {
 
 namespace {
 
-// One font's glyph cells together stay below this many bytes (checked from the
-// face's widest advance before anything is rasterised), so a 32-bit process
-// keeps its room whatever height a program asks for.
-constexpr std::uint64_t kMaxMaskBytes = 32ull << 20;
+// One font's glyph cells together stay below this many pixels, checked from the
+// face's widest advance in 64 bits before anything is rasterised: absurd
+// heights fail at once instead of rasterising for minutes.
+constexpr std::uint64_t kMaxGlyphPixels = 32ull << 20;
 
 struct FontSet {
   HandleRegistry<Font> registry;
@@ -49,22 +49,23 @@ void hookDisplay() {
   s.hooked = true;
 }
 
-template <class Pixel>
-void paintRows(Canvas& canvas, const std::uint8_t* mask, int stride, int left, int top, int width, int rows,
-               Pixel pixel) {
-  for (int r = 0; r < rows; ++r, mask += stride) {
-    auto* d = reinterpret_cast<Pixel*>(canvas.address(left, top + r));
-    for (int i = 0; i < width; ++i)
-      if (mask[i]) d[i] = pixel;
-  }
-}
-
-void paintRows24(Canvas& canvas, const std::uint8_t* mask, int stride, int left, int top, int width, int rows,
-                 std::uint32_t pixel) {
-  for (int r = 0; r < rows; ++r, mask += stride) {
-    std::uint8_t* d = canvas.address(left, top + r);
-    for (int i = 0; i < width; ++i)
-      if (mask[i]) storePixel(d + 3 * i, 24, pixel);
+// Writes the pixel at every set bit of columns [from, to) of a glyph's rows,
+// the column `from` landing at canvas x `left`.
+template <class Store>
+void paintGlyph(Canvas& canvas, const std::uint32_t* rows, int words, int from, int to, int left, int top,
+                int count, Store store) {
+  for (int r = 0; r < count; ++r, rows += words) {
+    std::uint8_t* line = canvas.address(0, top + r);
+    for (int k = from / 32; k * 32 < to; ++k) {
+      std::uint32_t bits = rows[k];
+      const int base = k * 32;
+      if (from > base) bits &= ~0u << (from - base);
+      if (to - base < 32) bits &= (1u << (to - base)) - 1;
+      while (bits) {
+        store(line, left + base + __builtin_ctz(bits) - from);
+        bits &= bits - 1;
+      }
+    }
   }
 }
 
@@ -86,7 +87,7 @@ std::unique_ptr<Font> rasterise(GraphicsDevice* device, const std::string& faceN
   const int count = fontengine::kLastCode - fontengine::kFirstCode + 1;
   const std::uint64_t bound =
       static_cast<std::uint64_t>(raster->maxAdvance()) * static_cast<std::uint64_t>(height) * count;
-  if (bound > kMaxMaskBytes) return nullptr;
+  if (bound > kMaxGlyphPixels) return nullptr;
   auto font = std::make_unique<Font>();
   font->device = device;
   font->height = height;
@@ -95,14 +96,22 @@ std::unique_ptr<Font> rasterise(GraphicsDevice* device, const std::string& faceN
   font->defaultCode = fontengine::kDefaultCode;
   font->widths.resize(count);
   font->offsets.resize(count);
-  font->masks.reserve(static_cast<std::size_t>(bound));
+  std::vector<std::pair<unsigned, int>> done;  // glyph of the face, first code index using it
   for (int i = 0; i < count; ++i) {
-    int advance = raster->load(fontengine::kFirstCode + i);
-    std::size_t at = font->masks.size();
+    const unsigned glyph = raster->glyphOf(fontengine::kFirstCode + i);
+    auto same = std::find_if(done.begin(), done.end(), [glyph](const auto& d) { return d.first == glyph; });
+    if (same != done.end()) {
+      font->widths[i] = font->widths[same->second];
+      font->offsets[i] = font->offsets[same->second];
+      continue;
+    }
+    done.emplace_back(glyph, i);
+    const int advance = raster->load(fontengine::kFirstCode + i), words = Font::wordsPerRow(advance);
+    const std::size_t at = font->ink.size();
     font->widths[i] = advance;
     font->offsets[i] = at;
-    font->masks.resize(at + static_cast<std::size_t>(advance) * height, 0);
-    raster->render(font->masks.data() + at, advance);
+    font->ink.resize(at + static_cast<std::size_t>(words) * height, 0);
+    raster->render(font->ink.data() + at, words);
   }
   return font;
 }
@@ -136,18 +145,23 @@ void drawText(Canvas& canvas, const Font& font, std::int64_t x, std::int64_t y, 
     if (run + advance > clip.left) {
       const int from = static_cast<int>(std::max<std::int64_t>(0, clip.left - run));
       const int to = static_cast<int>(std::min<std::int64_t>(advance, clip.right - run));
-      const std::uint8_t* mask = font.masks.data() + font.offsets[g] + static_cast<std::size_t>(rowSkip) * advance + from;
+      const int words = Font::wordsPerRow(advance);
+      const std::uint32_t* ink = font.ink.data() + font.offsets[g] + static_cast<std::size_t>(rowSkip) * words;
       const int at = static_cast<int>(run + from);
       switch (format.bytesPerPixel) {
         case 4:
-          paintRows<std::uint32_t>(canvas, mask, advance, at, clip.top, to - from, rows, pixel);
+          paintGlyph(canvas, ink, words, from, to, at, clip.top, rows, [pixel](std::uint8_t* line, int x) {
+            reinterpret_cast<std::uint32_t*>(line)[x] = pixel;
+          });
           break;
         case 2:
-          paintRows<std::uint16_t>(canvas, mask, advance, at, clip.top, to - from, rows,
-                                   static_cast<std::uint16_t>(pixel));
+          paintGlyph(canvas, ink, words, from, to, at, clip.top, rows, [pixel](std::uint8_t* line, int x) {
+            reinterpret_cast<std::uint16_t*>(line)[x] = static_cast<std::uint16_t>(pixel);
+          });
           break;
         default:
-          paintRows24(canvas, mask, advance, at, clip.top, to - from, rows, pixel);
+          paintGlyph(canvas, ink, words, from, to, at, clip.top, rows,
+                     [pixel](std::uint8_t* line, int x) { storePixel(line + 3 * x, 24, pixel); });
       }
     }
     run += advance;

@@ -17,11 +17,18 @@ struct Font {
   int height = 0;           // cell height in pixels
   int first = 0, end = 0;   // codes first .. end - 1 have glyphs of their own
   int defaultCode = 0;      // drawn for every other code; always inside the range
-  // Per glyph, first code first: its advance and where its cell (advance x
-  // height bytes, 1 for ink) starts in the mask store.
+  // Per glyph, first code first: its advance and where its ink starts in the
+  // store. A glyph's cell is `height` rows of wordsPerRow(advance) words; bit
+  // i of a row's word k is column 32 k + i. Drawing walks only the set bits.
   std::vector<std::int32_t> widths;
   std::vector<std::size_t> offsets;
-  std::vector<std::uint8_t> masks;
+  std::vector<std::uint32_t> ink;
+
+  static int wordsPerRow(int advance) { return (advance + 31) / 32; }
+  bool inked(int glyph, int x, int y) const {
+    const std::uint32_t* row = ink.data() + offsets[glyph] + static_cast<std::size_t>(y) * wordsPerRow(widths[glyph]);
+    return (row[x / 32] >> (x % 32)) & 1;
+  }
 
   int glyphOf(unsigned char code) const {
     return (code >= first && code < end ? code : defaultCode) - first;

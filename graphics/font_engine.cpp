@@ -105,20 +105,67 @@ bool findFace(const std::string& family, bool bold, bool italic, FaceFile* out) 
   return found;
 }
 
+// The face of the last font loaded stays open: fonts are mostly loaded in runs
+// of one face, and a display change reloads the default font.
+struct OpenFace {
+  std::string path;
+  int index = -1;
+  FT_Face face = nullptr;
+};
+
+OpenFace& openFace() {
+  static OpenFace cached;
+  return cached;
+}
+
+FT_Face takeFace(const std::string& path, int index) {
+  OpenFace& cached = openFace();
+  if (cached.face && cached.path == path && cached.index == index) {
+    FT_Face face = cached.face;
+    cached.face = nullptr;
+    return face;
+  }
+  FT_Face face = nullptr;
+  if (!library() || FT_New_Face(library(), path.c_str(), index, &face) != 0) return nullptr;
+  return face;
+}
+
+void keepFace(const std::string& path, int index, FT_Face face) {
+  OpenFace& cached = openFace();
+  if (cached.face) FT_Done_Face(cached.face);
+  cached.path = path;
+  cached.index = index;
+  cached.face = face;
+}
+
+struct ReversedBytes {
+  std::uint8_t value[256];
+  constexpr ReversedBytes() : value() {
+    for (int i = 0; i < 256; ++i)
+      for (int bit = 0; bit < 8; ++bit)
+        if (i & (1 << bit)) value[i] |= static_cast<std::uint8_t>(0x80 >> bit);
+  }
+  std::uint8_t operator[](int i) const { return value[i]; }
+};
+constexpr ReversedBytes kReversed;
+
 int roundDiv(std::int64_t a, std::int64_t b) { return static_cast<int>((a + b / 2) / b); }
 
 class FreeTypeRasteriser : public Rasteriser {
  public:
   ~FreeTypeRasteriser() override {
-    if (face_) FT_Done_Face(face_);
+    if (!face_) return;
+    if (usable_)
+      keepFace(file_.path, file_.index, face_);
+    else
+      FT_Done_Face(face_);
   }
 
   bool start(const FaceFile& file, int cellHeight, Style style) {
-    if (!library() || FT_New_Face(library(), file.path.c_str(), file.index, &face_) != 0) {
-      face_ = nullptr;
-      return false;
-    }
-    if (!FT_IS_SCALABLE(face_) || face_->units_per_EM == 0) return false;
+    file_ = file;
+    face_ = takeFace(file.path, file.index);
+    if (!face_ || !FT_IS_SCALABLE(face_) || face_->units_per_EM == 0) return false;
+    usable_ = true;
     if (FT_Select_Charmap(face_, FT_ENCODING_UNICODE) != 0) {
       if (face_->num_charmaps < 1) return false;
       FT_Set_Charmap(face_, face_->charmaps[0]);
@@ -158,12 +205,14 @@ class FreeTypeRasteriser : public Rasteriser {
 
   int maxAdvance() const override { return maxAdvance_; }
 
+  unsigned glyphOf(int code) const override {
+    std::uint32_t unicode = unicodeOf(code);
+    return unicode ? FT_Get_Char_Index(face_, rawCodes_ ? static_cast<FT_ULong>(code) : unicode) : 0;
+  }
+
   int load(int code) override {
     loaded_ = false;
-    std::uint32_t unicode = unicodeOf(code);
-    FT_UInt glyph = 0;
-    if (unicode) glyph = FT_Get_Char_Index(face_, rawCodes_ ? static_cast<FT_ULong>(code) : unicode);
-    if (FT_Load_Glyph(face_, glyph, FT_LOAD_TARGET_MONO) != 0) return 0;
+    if (FT_Load_Glyph(face_, glyphOf(code), FT_LOAD_TARGET_MONO) != 0) return 0;
     FT_GlyphSlot slot = face_->glyph;
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       if (emboldenNeeded_) FT_GlyphSlot_Embolden(slot);
@@ -176,28 +225,47 @@ class FreeTypeRasteriser : public Rasteriser {
   }
 
   // Ink outside the cell is cut off, as a glyph drawn clipped to its cell.
-  void render(std::uint8_t* cell, int stride) const override {
+  void render(std::uint32_t* rows, int words) const override {
     if (!loaded_ || advance_ <= 0) return;
     const FT_GlyphSlot slot = face_->glyph;
     const FT_Bitmap& bm = slot->bitmap;
     if (bm.pixel_mode == FT_PIXEL_MODE_MONO && bm.buffer) {
+      const int bytes = static_cast<int>((bm.width + 7) / 8);
       for (unsigned r = 0; r < bm.rows; ++r) {
-        std::int64_t y = static_cast<std::int64_t>(ascentPx_) - slot->bitmap_top + r;
+        const std::int64_t y = static_cast<std::int64_t>(ascentPx_) - slot->bitmap_top + r;
         if (y < 0 || y >= height_) continue;
         const unsigned char* bits = bm.buffer + static_cast<std::ptrdiff_t>(bm.pitch) * static_cast<int>(r);
-        for (unsigned c = 0; c < bm.width; ++c) {
-          std::int64_t x = static_cast<std::int64_t>(slot->bitmap_left) + c;
-          if (x < 0 || x >= advance_) continue;
-          if (bits[c >> 3] & (0x80 >> (c & 7))) cell[y * stride + x] = 1;
+        std::uint32_t* out = rows + y * words;
+        for (int b = 0; b < bytes; ++b) {
+          // FreeType's bytes are leftmost pixel first; rows here are lowest bit first.
+          std::uint32_t v = kReversed[bits[b]];
+          const int valid = std::min(8, static_cast<int>(bm.width) - 8 * b);
+          if (valid < 8) v &= (1u << valid) - 1;
+          std::int64_t x = static_cast<std::int64_t>(slot->bitmap_left) + 8 * b;
+          if (x < 0) {
+            if (x <= -8) continue;
+            v >>= -x;
+            x = 0;
+          }
+          const std::int64_t room = advance_ - x;
+          if (room <= 0 || v == 0) continue;
+          if (room < 8) v &= (1u << room) - 1;
+          const int word = static_cast<int>(x / 32), shift = static_cast<int>(x % 32);
+          out[word] |= v << shift;
+          if (shift > 24) out[word + 1] |= v >> (32 - shift);
         }
       }
     }
     if (underline_)
-      for (int y = underlineTop_; y < underlineTop_ + thickness_; ++y) std::memset(cell + static_cast<std::ptrdiff_t>(y) * stride, 1, advance_);
+      for (int y = underlineTop_; y < underlineTop_ + thickness_; ++y)
+        for (int x = 0; x < advance_; x += 32)
+          rows[static_cast<std::ptrdiff_t>(y) * words + x / 32] |= advance_ - x >= 32 ? ~0u : (1u << (advance_ - x)) - 1;
   }
 
  private:
+  FaceFile file_;
   FT_Face face_ = nullptr;
+  bool usable_ = false;
   bool rawCodes_ = false;
   bool emboldenNeeded_ = false, obliqueNeeded_ = false, underline_ = false;
   int height_ = 0, ascentPx_ = 0, maxAdvance_ = 0;

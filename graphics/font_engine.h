@@ -29,11 +29,13 @@ class Rasteriser {
 
   // An upper bound of any code's advance, known before anything is rasterised.
   virtual int maxAdvance() const = 0;
+  // The face's glyph for a code: codes with equal glyphs rasterise alike.
+  virtual unsigned glyphOf(int code) const = 0;
   // Rasterises the glyph of a code; its advance (0 when the glyph cannot be
-  // loaded). render then writes 1 into each inked byte of a zeroed cell of
-  // advance x cell height bytes, rows `stride` bytes apart.
+  // loaded). render then sets the inked pixels of a zeroed cell of cell-height
+  // rows of `words` 32-bit words each (column x is bit x % 32 of word x / 32).
   virtual int load(int code) = 0;
-  virtual void render(std::uint8_t* cell, int stride) const = 0;
+  virtual void render(std::uint32_t* rows, int words) const = 0;
 };
 
 // Adds a font file for the rest of the process (regular files only; anything

@@ -39,7 +39,7 @@ Atlas makeAtlas(const Font& font, int depth) {
   for (std::size_t g = 0; g < font.widths.size(); ++g)
     for (int y = 0; y < font.height; ++y)
       for (int x = 0; x < font.widths[g]; ++x)
-        if (font.masks[font.offsets[g] + static_cast<std::size_t>(y) * font.widths[g] + x])
+        if (font.inked(static_cast<int>(g), x, y))
           a.canvas->writePixel(a.x[g] + x, y, 0x00FFFFFF);
   a.canvas->setMaskColour(0x00FFFFFF);
   return a;
@@ -126,12 +126,33 @@ TEST(FontLoading, HeightsAndRangeLimits) {
   auto tall = kr::loadFont(nullptr, "courier", 200, false, false, false);
   ASSERT_TRUE(tall);
   EXPECT_EQ(tall->height, 200);
-  // Every glyph's cell lies inside the mask store, however large it grew.
+  // Every glyph's cell lies inside the ink store, however large it grew.
   for (std::size_t g = 0; g < tall->widths.size(); ++g)
-    EXPECT_LE(tall->offsets[g] + static_cast<std::size_t>(tall->widths[g]) * 200, tall->masks.size());
+    EXPECT_LE(tall->offsets[g] + static_cast<std::size_t>(kr::Font::wordsPerRow(tall->widths[g])) * 200,
+              tall->ink.size());
   EXPECT_TRUE(tall->hasGlyph(tall->defaultCode));
   EXPECT_EQ(tall->glyphOf(0), tall->glyphOf(31));
   EXPECT_EQ(tall->glyphOf(31), tall->defaultCode - tall->first);
+}
+
+// Glyphs keep their shape: the stem of an L is on its left, that of a J on its
+// right, whatever the column a byte of the rasteriser's bitmap starts at.
+TEST(FontLoading, GlyphsAreNotMirrored) {
+  for (int height : {12, 24, 60}) {
+    SCOPED_TRACE(height);
+    auto font = kr::loadFont(nullptr, "arial", height, false, false, false);
+    ASSERT_TRUE(font);
+    auto columnInk = [&](unsigned char code, bool leftHalf) {
+      const int g = font->glyphOf(code), w = font->widths[g];
+      int ink = 0;
+      for (int y = 0; y < font->height; ++y)
+        for (int x = leftHalf ? 0 : w / 2; x < (leftHalf ? w / 2 : w); ++x) ink += font->inked(g, x, y);
+      return ink;
+    };
+    EXPECT_GT(columnInk('L', true), columnInk('L', false));
+    EXPECT_LT(columnInk('J', true), columnInk('J', false));
+    EXPECT_GT(columnInk('F', true), columnInk('F', false));
+  }
 }
 
 }  // namespace
