@@ -125,6 +125,20 @@ TEST(Fonts, FontFilesBesideTheGameAndFilesThatAreNoFonts) {
   }
 }
 
+TEST(Fonts, HostileStringsCoordinatesAndNamesEndNormally) {
+  RunOptions options;
+  options.timeoutMs = 60000;
+  RunResult r = runModule("text_hostile", options);
+  ASSERT_EQ(value(r, "survived"), "1") << r.err;
+  EXPECT_TRUE(r.errContains("debugInfo: Program has ended"));
+  EXPECT_GT(number(r, "every_byte_width"), 0);
+  EXPECT_EQ(value(r, "long_name"), "1") << "an unknown face is still a font";
+  EXPECT_EQ(value(r, "nul_name"), "0") << "a name with a NUL names nothing";
+  EXPECT_EQ(value(r, "names_ms_under_5s"), "1");
+  EXPECT_EQ(value(r, "tall_loaded"), "1");
+  EXPECT_EQ(value(r, "tall_height"), "350");
+}
+
 // ---- ink ----
 
 constexpr int kWidth = 320, kHeight = 240;
