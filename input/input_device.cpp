@@ -4,14 +4,6 @@
 
 namespace kr {
 
-int InputDevice::hits(int n) {
-  update();
-  if (!valid(n)) return 0;
-  int count = hits_[n];
-  hits_[n] = 0;
-  return count;
-}
-
 Press InputDevice::nextPress() {
   update();
   if (put_ == get_) return {0, 0};

@@ -18,15 +18,24 @@ class InputDevice {
   static constexpr std::uint32_t kQueueSize = 32;
 
   virtual ~InputDevice() = default;
-  // Brings the state up to date from the device; cheap when there is nothing to poll.
-  virtual void update() {}
+  // Brings the state up to date. Devices fed by window events have nothing to
+  // poll, and their reads stay a few loads: games call them every frame.
+  void update() {
+    if (polled_) poll();
+  }
 
   // What the commands read. Each brings the state up to date first.
   int isDown(int n) {
     update();
     return valid(n) ? down_[n] : 0;
   }
-  int hits(int n);
+  int hits(int n) {
+    update();
+    if (!valid(n)) return 0;
+    int count = hits_[n];
+    hits_[n] = 0;
+    return count;
+  }
   Press nextPress();
   float axis(int i) {
     update();
@@ -50,7 +59,12 @@ class InputDevice {
 
   static bool valid(int n) { return static_cast<unsigned>(n) < kButtons; }
 
+ protected:
+  explicit InputDevice(bool polled) : polled_(polled) {}
+  virtual void poll() {}
+
  private:
+  bool polled_;
   float axes_[kAxes] = {};
   std::int32_t hits_[kButtons] = {};
   std::uint8_t down_[kButtons] = {};

@@ -26,17 +26,13 @@ int mouseButton(Uint8 sdlButton) {
 
 // ---- devices ----
 
-void KeyboardDevice::update() { driver_.followDisplay(); }
-
 input::Modifiers KeyboardDevice::modifiers() const {
   return {held(42) || held(54), held(29) || held(157), held(56) || held(184)};
 }
 
-void MouseDevice::update() { driver_.followDisplay(); }
-
 JoystickDevice::~JoystickDevice() { SDL_JoystickClose(joystick_); }
 
-void JoystickDevice::update() {
+void JoystickDevice::poll() {
   std::uint32_t serial = driver_.pollJoysticks();
   if (serial == stateSerial_) return;
   stateSerial_ = serial;

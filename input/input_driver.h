@@ -21,34 +21,27 @@ namespace kr {
 
 class InputDriver;
 
+// Keyboard and mouse are fed by the window's events and have nothing to poll.
 class KeyboardDevice final : public InputDevice {
  public:
-  explicit KeyboardDevice(InputDriver& driver) : driver_(driver) {}
-  void update() override;
+  KeyboardDevice() : InputDevice(false) {}
   input::Modifiers modifiers() const;
-
- private:
-  InputDriver& driver_;
 };
 
 class MouseDevice final : public InputDevice {
  public:
-  explicit MouseDevice(InputDriver& driver) : driver_(driver) {}
-  void update() override;
-
- private:
-  InputDriver& driver_;
+  MouseDevice() : InputDevice(false) {}
 };
 
 class JoystickDevice final : public InputDevice {
  public:
   JoystickDevice(InputDriver& driver, SDL_Joystick* joystick, int type)
-      : driver_(driver), joystick_(joystick), type_(type) {}
+      : InputDevice(true), driver_(driver), joystick_(joystick), type_(type) {}
   ~JoystickDevice() override;
-  void update() override;
   int type() const { return type_; }
 
  private:
+  void poll() override;
   float axisValue(int axis) const;
   void readState();
 
@@ -80,7 +73,8 @@ class InputDriver : public Driver {
   void onPause() override;
   void onResume() override;
 
-  // Follows the display into and out of full screen.
+  // Follows the display into and out of full screen. Every event does; a
+  // display change always brings some (the window is shown, resized, exposed).
   void followDisplay() {
     if (host_.displayKind() != shownKind_) displayChanged();
   }
@@ -88,7 +82,7 @@ class InputDriver : public Driver {
   std::uint32_t pollJoysticks();
 
  private:
-  explicit InputDriver(HostRuntime& host) : host_(host), keyboard_(*this), mouse_(*this) {}
+  explicit InputDriver(HostRuntime& host) : host_(host) {}
   void displayChanged();
   void acquire();
   void release();

@@ -1,12 +1,159 @@
-// The input group: registration table, init and shutdown.
-#include "input/input_commands.h"
+// The input group: keyboard, mouse and joystick commands, their registration
+// table, init and shutdown. Key, button and port numbers outside their range
+// read 0 and change nothing. The commands sit beside the table so that each
+// boundary entry takes its command's body in: games poll them every frame.
+#include "input/input_group.h"
+
+#include <xmmintrin.h>
+
+#include <cstdint>
+
+#include "host/host_runtime.h"
+#include "input/input_driver.h"
 #include "runtime/command_table.h"
+#include "runtime/errors.h"
 
 namespace kr {
 
 namespace {
 
-using namespace in;
+struct InputState {
+  InputDriver* driver = nullptr;
+  int lastX = 0, lastY = 0;  // what MouseXSpeed and MouseYSpeed last reported against
+};
+
+InputState gInput;
+
+constexpr int kWaitStepMs = 20;
+
+KeyboardDevice& keyboard() { return gInput.driver->keyboard(); }
+MouseDevice& mouse() { return gInput.driver->mouse(); }
+
+// Truncation toward zero that saturates instead of overflowing. The SSE
+// conversion spares the x87 control word changes of a plain cast.
+int truncated(float v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483648.0f) return INT32_MAX;
+  if (v <= -2147483648.0f) return INT32_MIN;
+  return _mm_cvttss_si32(_mm_set_ss(v));
+}
+
+int speed(int now, int& last) {
+  int moved = static_cast<int>(static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(last));
+  last = now;
+  return moved;
+}
+
+int direction(float v) { return v < -0.33333334f ? -1 : v > 0.33333334f ? 1 : 0; }
+
+// Waits for a press that passes: ends the program quietly when an end is
+// requested (the window closed), else pumps messages between looks.
+template <class Take>
+int waitFor(Take take) {
+  HostRuntime& host = *currentHost();
+  for (;;) {
+    checkEndRequest();
+    if (int result = take()) return result;
+    host.delay(kWaitStepMs);
+  }
+}
+
+}  // namespace
+
+InputDriver* inputDriver() { return gInput.driver; }
+
+namespace {
+
+bool init() {
+  gInput = InputState();
+  HostRuntime& host = *currentHost();
+  gInput.driver = host.openDriver<InputDriver>(DriverSlot::Input, [&] { return InputDriver::open(host); });
+  return gInput.driver != nullptr;
+}
+
+void shutdown() {
+  InputDriver* driver = gInput.driver;
+  gInput.driver = nullptr;
+  if (HostRuntime* host = currentHost()) host->closeDriver(DriverSlot::Input, driver);
+}
+
+int keyDown(int key) { return keyboard().isDown(key); }
+int keyHit(int key) { return keyboard().hits(key); }
+int getKey() { return keyboard().nextPress().character; }
+
+// Presses without a character (Shift, the function keys) are consumed and skipped.
+int waitKey() {
+  return waitFor([] { return keyboard().nextPress().character; });
+}
+
+void flushKeys() { keyboard().flush(); }
+
+int mouseDown(int button) { return mouse().isDown(button); }
+int mouseHit(int button) { return mouse().hits(button); }
+int getMouse() { return mouse().nextPress().code; }
+int waitMouse() {
+  return waitFor([] { return mouse().nextPress().code; });
+}
+int mouseX() { return truncated(mouse().axis(0)); }
+int mouseY() { return truncated(mouse().axis(1)); }
+int mouseXSpeed() { return speed(mouseX(), gInput.lastX); }
+int mouseYSpeed() { return speed(mouseY(), gInput.lastY); }
+void flushMouse() { mouse().flush(); }
+
+void moveMouse(int x, int y) {
+  gInput.lastX = x;
+  gInput.lastY = y;
+  gInput.driver->moveMouse(x, y);
+}
+
+int joyType(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->type() : 0;
+}
+
+int joyDown(int button, int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->isDown(button) : 0;
+}
+
+int joyHit(int button, int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->hits(button) : 0;
+}
+
+int getJoy(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->nextPress().code : 0;
+}
+
+int waitJoy(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  if (!joystick) return 0;
+  return waitFor([joystick] { return joystick->nextPress().code; });
+}
+
+float joyX(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->axis(0) : 0.0f;
+}
+
+float joyY(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->axis(1) : 0.0f;
+}
+
+float joyZ(int port) {
+  JoystickDevice* joystick = gInput.driver->joystick(port);
+  return joystick ? joystick->axis(2) : 0.0f;
+}
+
+int joyXDir(int port) { return direction(joyX(port)); }
+int joyYDir(int port) { return direction(joyY(port)); }
+int joyZDir(int port) { return direction(joyZ(port)); }
+
+void flushJoy() {
+  for (int port = 0; port < gInput.driver->joystickCount(); ++port) gInput.driver->joystick(port)->flush();
+}
 
 const CommandEntry kInputCommands[] = {
     KR_ENTRY("%KeyDown%key", keyDown),

@@ -1,7 +1,7 @@
 // The keyboard as the text console sees it, on the run's input driver.
 #include "input/keyboard_access.h"
 
-#include "input/input_commands.h"
+#include "input/input_group.h"
 #include "input/input_driver.h"
 
 namespace kr::input {

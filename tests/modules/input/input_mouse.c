@@ -79,7 +79,6 @@ void __MAIN(void) {
 
   /* Full screen starts with the mouse at 0, 0 and maps the letterboxed picture. */
   _fgraphics(80, 60, 32, 1);
-  _fdelay(0);
   report("full_start_x", _fmousex());
   report("full_start_y", _fmousey());
   inject("move 1023 767");
