@@ -67,6 +67,8 @@ void showMessageBox(const char* caption, const char* text) {
 
 HostRuntime* HostRuntime::create(void* instance, Debugger* debugger, int windowFlags) {
   if (gHostExists) return nullptr;
+  // SIGINT and SIGTERM are the runtime's own (runtime/close_signals.h).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
     return nullptr;

@@ -10,8 +10,10 @@
 #include <cstring>
 
 #include "host/host_runtime.h"
+#include "runtime/close_signals.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
+#include "runtime/linker.h"
 #include "runtime/x87.h"
 
 namespace kr {
@@ -57,6 +59,9 @@ const char* faultMessage(int sig, siginfo_t* info, void* context) {
 }
 
 void onFault(int sig, siginfo_t* info, void* context) {
+  // The module's block allows reading, writing and executing; pages are only
+  // kept from being writable and executable at once until a module needs it.
+  if (sig == SIGSEGV && info->si_code == SEGV_ACCERR && fixPageFault(info->si_addr)) return;
   Recovery* r = gRecovery;
   if (!r) {
     // A fault outside a run: let the default action take the process.
@@ -178,10 +183,15 @@ void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, in
   handlers.install();
   x87::Word previousWord = x87::controlWord();
   x87::setControlWord(x87::moduleWord(previousWord));
-  if (HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags)) {
-    runProgram(host, entry, debug);
-    HostRuntime::destroy(host);
-  }
+  // Installed before the host, so the window system leaves these signals to
+  // us; restored before the host goes, so the signal thread never sees it half
+  // destroyed.
+  CloseSignals closeSignals;
+  closeSignals.install();
+  HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags);
+  if (host) runProgram(host, entry, debug);
+  closeSignals.restore();
+  HostRuntime::destroy(host);
   x87::setControlWord(x87::afterRunWord(previousWord));
   handlers.restore();
 }
