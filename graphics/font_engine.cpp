@@ -285,7 +285,22 @@ std::unique_ptr<Rasteriser> Rasteriser::open(const std::string& faceName, int ce
   return r;
 }
 
+namespace {
+
+// Files added so far with their families: adding one again changes nothing.
+std::map<std::string, std::string>& addedFiles() {
+  static std::map<std::string, std::string> added;
+  return added;
+}
+
+}  // namespace
+
 bool addFontFile(const std::string& path, std::string* family) {
+  auto known = addedFiles().find(path);
+  if (known != addedFiles().end()) {
+    *family = known->second;
+    return true;
+  }
   struct stat st;
   // Only a regular file: fontconfig would scan a whole directory tree.
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !fontconfigReady()) return false;
@@ -298,6 +313,7 @@ bool addFontFile(const std::string& path, std::string* family) {
   FcPatternDestroy(face);
   if (!named || FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path.c_str())) != FcTrue) return false;
   matchCache().clear();
+  addedFiles()[path] = *family;
   return true;
 }
 
@@ -321,6 +337,7 @@ void removeAddedFontFiles() {
   if (!fontconfigReady()) return;
   FcConfigAppFontClear(nullptr);
   matchCache().clear();
+  addedFiles().clear();
 }
 
 }  // namespace kr::fontengine
