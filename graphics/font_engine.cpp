@@ -57,7 +57,6 @@ bool fontconfigReady() {
 struct FaceFile {
   std::string path;
   int index = 0;
-  bool bold = false, italic = false;  // what the file itself is
 };
 
 // Matches are remembered until the set of added files changes.
@@ -89,16 +88,12 @@ bool findFace(const std::string& family, bool bold, bool italic, FaceFile* out) 
   FcPatternDestroy(pattern);
   if (!match) return false;
   FcChar8* file = nullptr;
-  int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+  int index = 0;
   bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file;
   if (found) {
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
     out->path = reinterpret_cast<const char*>(file);
     out->index = index;
-    out->bold = weight >= FC_WEIGHT_DEMIBOLD;
-    out->italic = slant != FC_SLANT_ROMAN;
     matchCache()[key] = *out;
   }
   FcPatternDestroy(match);
@@ -172,8 +167,10 @@ class FreeTypeRasteriser : public Rasteriser {
       rawCodes_ = true;
     }
     height_ = cellHeight;
-    emboldenNeeded_ = style.bold && !file.bold;
-    obliqueNeeded_ = style.italic && !file.italic;
+    // What the face file itself is: fontconfig reports the style asked for
+    // when it would synthesise it.
+    emboldenNeeded_ = style.bold && !(face_->style_flags & FT_STYLE_FLAG_BOLD);
+    obliqueNeeded_ = style.italic && !(face_->style_flags & FT_STYLE_FLAG_ITALIC);
     underline_ = style.underline;
     // The cell is the face's Windows ascent plus descent, scaled to the height
     // asked: fonts keep the line spacing games were laid out for.

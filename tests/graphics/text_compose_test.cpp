@@ -12,6 +12,7 @@
 
 #include "graphics/canvas.h"
 #include "graphics/font.h"
+#include "graphics/font_engine.h"
 
 namespace {
 
@@ -153,6 +154,27 @@ TEST(FontLoading, GlyphsAreNotMirrored) {
     EXPECT_LT(columnInk('J', true), columnInk('J', false));
     EXPECT_GT(columnInk('F', true), columnInk('F', false));
   }
+}
+
+// A family with only a regular face gets its bold and italic synthesised.
+TEST(FontLoading, MissingStylesAreSynthesised) {
+  const char* family = "DejaVu Math TeX Gyre";  // one regular face, with a tall cell for its operators
+  if (!kr::fontengine::haveFamily(family)) GTEST_SKIP() << family << " is not installed";
+  auto regular = kr::loadFont(nullptr, family, 200, false, false, false);
+  auto bold = kr::loadFont(nullptr, family, 200, true, false, false);
+  auto italic = kr::loadFont(nullptr, family, 200, false, true, false);
+  ASSERT_TRUE(regular && bold && italic);
+  auto ink = [](const Font& f, unsigned char code, int fromX) {
+    const int g = f.glyphOf(code);
+    int n = 0;
+    for (int y = 0; y < f.height; ++y)
+      for (int x = fromX; x < f.widths[g]; ++x) n += f.inked(g, x, y);
+    return n;
+  };
+  EXPECT_GT(ink(*bold, 'H', 0), ink(*regular, 'H', 0) * 5 / 4);
+  // Slanted to the right: the top of an I moves right, so its right half gains ink.
+  const int half = regular->widths[regular->glyphOf('I')] / 2;
+  EXPECT_GT(ink(*italic, 'I', half), ink(*regular, 'I', half));
 }
 
 }  // namespace
