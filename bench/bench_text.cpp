@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/graphics_state.h"
 #include "graphics/text_commands.h"
@@ -22,7 +23,7 @@
 #include "lang/kr_string.h"
 
 using namespace kr;
-using Clock = std::chrono::steady_clock;
+using krbench::Clock;
 
 namespace {
 
@@ -30,7 +31,7 @@ const char* const kMonoFile = "/usr/share/fonts/truetype/liberation/LiberationMo
 const char kText25[] = "The quick brown fox jumps";      // 25 characters
 const char kText30[] = "Pack my box with five dozen l.";  // 30 characters
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+krbench::Targets targets;
 
 // Runs body until `budget` seconds have passed; returns seconds per call.
 template <class F>
@@ -41,7 +42,7 @@ double perCall(F body, double budget) {
   do {
     for (int i = 0; i < 16; ++i) body();
     n += 16;
-  } while ((t = seconds(start)) < budget);
+  } while ((t = krbench::secondsSince(start)) < budget);
   return t / n;
 }
 
@@ -56,9 +57,9 @@ void bestOf(A ours, B theirs, double budget, double* oursBest, double* theirsBes
   }
 }
 
-void report(const char* what, double ours, const char* baseline, double theirs, const char* target) {
-  std::printf("%-32s %9.2f us   %-34s %9.2f us   ratio %.3f  (target %s)\n", what, ours * 1e6, baseline,
-              theirs * 1e6, ours / theirs, target);
+void report(const char* what, double ours, const char* baseline, double theirs, double target) {
+  std::printf("%-32s %9.2f us   %-34s %9.2f us\n", what, ours * 1e6, baseline, theirs * 1e6);
+  targets.atMost(what, ours / theirs, target);
 }
 
 void textBench(TTF_Font* ttf) {
@@ -76,7 +77,7 @@ void textBench(TTF_Font* ttf) {
          },
          0.1, &ours, &theirs);
   SDL_FreeSurface(target);
-  report("Text, 25 characters", ours, "TTF_RenderText_Solid + blit + free", theirs, "<= 0.25");
+  report("Text, 25 characters", ours, "TTF_RenderText_Solid + blit + free", theirs, 0.25);
 }
 
 // The characters of codes 32 to 255 in Windows-1252, as fonts hold them.
@@ -99,7 +100,7 @@ void loadFontBench(FT_Library library) {
            FT_Done_Face(face);
          },
          0.2, &ours, &theirs);
-  report("LoadFont(\"courier\", 12)", ours, "FT_New_Face + 224 mono glyphs", theirs, "<= 1");
+  report("LoadFont(\"courier\", 12)", ours, "FT_New_Face + 224 mono glyphs", theirs, 1.0);
 }
 
 void stringWidthBench(TTF_Font* ttf) {
@@ -112,7 +113,7 @@ void stringWidthBench(TTF_Font* ttf) {
            sink = sink + w;
          },
          0.1, &ours, &theirs);
-  report("StringWidth, 30 characters", ours, "TTF_SizeText", theirs, "<= 0.2");
+  report("StringWidth, 30 characters", ours, "TTF_SizeText", theirs, 0.2);
 }
 
 void printBench() {
@@ -134,7 +135,7 @@ void printBench() {
         sink = sink + rows[moved / 2];
       },
       0.1, &ours, &theirs);
-  report("Print scrolling 640x480x32", ours, "memmove rows + fill band", theirs, "<= 1.5");
+  report("Print scrolling 640x480x32", ours, "memmove rows + fill band", theirs, 1.5);
 }
 
 }  // namespace
@@ -161,5 +162,5 @@ int main() {
   TTF_Quit();
   gfx::shutdown();
   HostRuntime::destroy(host);
-  return 0;
+  return targets.exitCode();
 }

@@ -187,14 +187,43 @@ bool GraphicsDevice::makeCanvases(int width, int height, int depth) {
 bool GraphicsDevice::showWindow(SDL_Window* window, int width, int height) {
   if (kind_ == DisplayKind::FullScreen) return coverDesktop(window);
   bool neverShown = SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN;
+  SDL_Rect before;
+  SDL_GetWindowPosition(window, &before.x, &before.y);
+  SDL_GetWindowSize(window, &before.w, &before.h);
   SDL_SetWindowResizable(window, kind_ == DisplayKind::ScaledWindow ? SDL_TRUE : SDL_FALSE);
   // A scaled window keeps the size it has; one never shown gets the canvas size.
-  if (kind_ == DisplayKind::FixedWindow || neverShown) SDL_SetWindowSize(window, width, height);
-  // The host's window starts as a hidden 1 x 1 placeholder: its first showing
-  // is centred on the desktop rather than hanging from the placeholder's spot.
-  if (neverShown) SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  SDL_Rect after{0, 0, before.w, before.h};
+  if (kind_ == DisplayKind::FixedWindow || neverShown) {
+    after.w = width, after.h = height;
+    SDL_SetWindowSize(window, width, height);
+  }
+  placeWindow(window, neverShown ? nullptr : &before, after);
   SDL_ShowWindow(window);
+  // The system may map the window where it last knew it; once SDL has heard
+  // where it really is, place it again.
+  SDL_PumpEvents();
+  SDL_SetWindowPosition(window, after.x, after.y);
   return true;
+}
+
+// The host's window starts as a hidden 1 x 1 placeholder, so its first showing
+// is centred here by the size it is given, not left to the window system
+// (which centres by the size it knew last). Later it keeps its centre as its
+// size changes, moved back whole onto the desktop where it would hang over.
+void GraphicsDevice::placeWindow(SDL_Window* window, const SDL_Rect* before, SDL_Rect& after) {
+  SDL_Rect desktop;
+  int display = windowDisplay(window);
+  if (SDL_GetDisplayUsableBounds(display, &desktop) != 0 && SDL_GetDisplayBounds(display, &desktop) != 0)
+    desktop = SDL_Rect{0, 0, after.w, after.h};
+  const SDL_Rect& around = before ? *before : desktop;
+  after.x = around.x + (around.w - after.w) / 2;
+  after.y = around.y + (around.h - after.h) / 2;
+  after.x = std::min(after.x, desktop.x + desktop.w - after.w);
+  after.y = std::min(after.y, desktop.y + desktop.h - after.h);
+  // A window larger than the desktop shows its top-left corner.
+  after.x = std::max(after.x, desktop.x);
+  after.y = std::max(after.y, desktop.y);
+  SDL_SetWindowPosition(window, after.x, after.y);
 }
 
 void GraphicsDevice::measureRefresh(SDL_Window* window) {

@@ -74,6 +74,7 @@ class GraphicsDevice : public Driver {
   void restoreWindow(SDL_Window* window);
   bool makeCanvases(int width, int height, int depth);
   bool showWindow(SDL_Window* window, int width, int height);
+  static void placeWindow(SDL_Window* window, const SDL_Rect* before, SDL_Rect& after);
   bool makeRenderer(int depth);
   void measureRefresh(SDL_Window* window);
   void present();

@@ -238,3 +238,24 @@ TEST(ModuleRun, DataAndCodeAnywhereInTheBlockWork) {
     EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
   }
 }
+
+TEST(ModuleRun, TextReachesTheTerminalAsUtf8) {
+  RunResult debug = runModule("core_text_1252");
+  EXPECT_EQ(debug.logs(), Lines{"Caf\u00e9 \u20ac \u0178!"});
+  EXPECT_TRUE(debug.errContains("debugError: Men\u00fc \u00e9puis\u00e9\n")) << debug.err;
+  RunOptions quiet;
+  quiet.debug = false;
+  RunResult boxed = runModule("core_text_1252", quiet);
+  EXPECT_EQ(boxed.err, "Error!: Men\u00fc \u00e9puis\u00e9\n");
+}
+
+// Texts over 1 GiB: more than a C++ string may hold on i386.
+TEST(ModuleRun, HugeTextArgumentsNeverAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory leaves no room for 1 GiB strings";
+#endif
+  RunResult r = runModule("core_huge_text");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.logs(), (Lines{"(text too long to show)", "exec done", "saved=0"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugError: Out of memory")) << r.err;
+}
