@@ -1,5 +1,7 @@
 #include "input/input_driver.h"
 
+#include <SDL2/SDL.h>
+
 #include "graphics/graphics_device.h"
 
 namespace kr {
@@ -105,6 +107,7 @@ std::uint32_t InputDriver::pollJoysticks() {
 
 void InputDriver::displayChanged() {
   shownKind_ = host_.displayKind();
+  shownDisplay_ = host_.driver(DriverSlot::Graphics);
   if (shownKind_ == DisplayKind::FullScreen && !host_.suspended())
     acquire();
   else if (acquired_)
@@ -133,6 +136,7 @@ void InputDriver::onPause() {
 
 void InputDriver::onResume() {
   shownKind_ = host_.displayKind();
+  shownDisplay_ = host_.driver(DriverSlot::Graphics);
   if (shownKind_ == DisplayKind::FullScreen) acquire();
 }
 

@@ -7,8 +7,6 @@
 // keyboard and mouse start afresh (nothing held, the mouse at 0, 0) whenever
 // full screen begins or the program resumes from a pause.
 #pragma once
-#include <SDL2/SDL.h>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -16,6 +14,12 @@
 #include "host/host_runtime.h"
 #include "input/input_device.h"
 #include "input/key_codes.h"
+
+// SDL stays inside the driver's own file.
+struct _SDL_Joystick;
+typedef struct _SDL_Joystick SDL_Joystick;
+struct SDL_KeyboardEvent;
+struct SDL_MouseButtonEvent;
 
 namespace kr {
 
@@ -76,7 +80,7 @@ class InputDriver : public Driver {
   // Follows the display into and out of full screen. Every event does; a
   // display change always brings some (the window is shown, resized, exposed).
   void followDisplay() {
-    if (host_.displayKind() != shownKind_) displayChanged();
+    if (host_.displayKind() != shownKind_ || host_.driver(DriverSlot::Graphics) != shownDisplay_) displayChanged();
   }
   // Brings every joystick's SDL state up to date, at most every 3 ms.
   std::uint32_t pollJoysticks();
@@ -98,6 +102,7 @@ class InputDriver : public Driver {
   bool joystickSubsystem_ = false;
   bool acquired_ = false;
   DisplayKind shownKind_ = DisplayKind::None;
+  const Driver* shownDisplay_ = nullptr;  // a new full-screen display starts afresh too
   std::uint32_t lastPollMs_ = 0;
   std::uint32_t pollSerial_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "input/key_codes.h"
 
 #include <SDL2/SDL_keyboard.h>
+#include <SDL2/SDL_scancode.h>
 
 namespace kr::input {
 
@@ -122,13 +123,11 @@ int layoutCharacter(int code) {
 
 }  // namespace
 
-int keyCodeOf(SDL_Scancode scancode) {
+int keyCodeOf(int scancode) {
   return scancode > SDL_SCANCODE_UNKNOWN && scancode < SDL_NUM_SCANCODES ? tables().codeOf[scancode] : 0;
 }
 
-SDL_Scancode scancodeOf(int code) {
-  return code > 0 && code < 256 ? tables().scancodeOf[code] : SDL_SCANCODE_UNKNOWN;
-}
+int scancodeOf(int code) { return code > 0 && code < 256 ? tables().scancodeOf[code] : SDL_SCANCODE_UNKNOWN; }
 
 int translateKey(int code, Modifiers m) {
   int control = controlCode(code);

@@ -1,14 +1,13 @@
 // Key numbers are PC scan code set 1, plus 128 for the extended (E0) keys:
 // 1 Escape, 28 Enter, 57 Space, 200 Up, 203 Left, 205 Right, 208 Down.
 #pragma once
-#include <SDL2/SDL_scancode.h>
 
 namespace kr::input {
 
 // The key number of an SDL scancode; 0 for keys without one.
-int keyCodeOf(SDL_Scancode scancode);
-// The SDL scancode of a key number (the first one that gives it), or SDL_SCANCODE_UNKNOWN.
-SDL_Scancode scancodeOf(int code);
+int keyCodeOf(int scancode);
+// The SDL scancode of a key number (the first one that gives it), or 0 (SDL_SCANCODE_UNKNOWN).
+int scancodeOf(int code);
 
 struct Modifiers {
   bool shift, control, alt;

@@ -20,7 +20,7 @@ TEST(KeyCodes, EveryKeyOfAPcKeyboardHasItsNumber) {
                 219, 220, 221})
     codes.push_back(c);
   for (int code : codes) {
-    SDL_Scancode s = scancodeOf(code);
+    auto s = static_cast<SDL_Scancode>(scancodeOf(code));
     ASSERT_NE(s, SDL_SCANCODE_UNKNOWN) << "no key gives " << code;
     EXPECT_EQ(keyCodeOf(s), code) << SDL_GetScancodeName(s);
   }
@@ -48,8 +48,8 @@ TEST(KeyCodes, NumbersAreUniqueExceptForAliasesOfOneKey) {
                        << " share " << code;
   }
   EXPECT_EQ(keyCodeOf(SDL_SCANCODE_UNKNOWN), 0);
-  EXPECT_EQ(keyCodeOf(static_cast<SDL_Scancode>(-1)), 0);
-  EXPECT_EQ(keyCodeOf(static_cast<SDL_Scancode>(SDL_NUM_SCANCODES)), 0);
+  EXPECT_EQ(keyCodeOf(-1), 0);
+  EXPECT_EQ(keyCodeOf(SDL_NUM_SCANCODES), 0);
   EXPECT_EQ(scancodeOf(0), SDL_SCANCODE_UNKNOWN);
   EXPECT_EQ(scancodeOf(-5), SDL_SCANCODE_UNKNOWN);
   EXPECT_EQ(scancodeOf(1 << 20), SDL_SCANCODE_UNKNOWN);

@@ -2,14 +2,19 @@
 // the window's queue, in every display kind.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tests/input/in_process.h"
 
 using intest::ModuleRun;
 
 namespace {
 
+std::vector<int> gCursorShown;  // SDL's cursor state at each "hook cursor"
+
 const ModuleRun& mouseRun() {
-  static const ModuleRun run = intest::runInProcess("input_mouse");
+  static const ModuleRun run =
+      intest::runInProcess("input_mouse", [](const std::string&) { gCursorShown.push_back(SDL_ShowCursor(SDL_QUERY)); });
   return run;
 }
 
@@ -81,6 +86,9 @@ TEST(Mouse, FullScreenStartsAtTheOriginAndMapsTheWholeDesktop) {
   EXPECT_EQ(r.value("full_corner_y"), "59");
   EXPECT_EQ(r.value("full_moved_x"), "40");
   EXPECT_EQ(r.value("full_moved_y"), "30");
+  EXPECT_EQ(r.value("full_again_x"), "0");
+  // The pointer is hidden in full screen and shown again in a window.
+  EXPECT_EQ(gCursorShown, (std::vector<int>{SDL_DISABLE, SDL_ENABLE}));
 }
 
 TEST(Mouse, ClosingTheWindowEndsWaitMouseQuietly) {

@@ -88,7 +88,12 @@ void __MAIN(void) {
   _fdelay(0);
   report("full_moved_x", _fmousex());
   report("full_moved_y", _fmousey());
+  inject("hook cursor");
+  /* A new full-screen display starts afresh as well. */
+  _fgraphics(80, 60, 16, 1);
+  report("full_again_x", _fmousex());
   _fendgraphics();
+  inject("hook cursor");
 
   inject("close");
   _fwaitmouse();
