@@ -117,25 +117,6 @@ TEST_P(Compose, DirectCopiesMatchTheComposeAndMaskPath) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, Compose, ::testing::Values(16, 24, 32));
 
-TEST(FontLoading, HeightsAndRangeLimits) {
-  EXPECT_FALSE(kr::loadFont(nullptr, "courier", 0, false, false, false));
-  EXPECT_FALSE(kr::loadFont(nullptr, "courier", -5, false, false, false));
-  EXPECT_FALSE(kr::loadFont(nullptr, "courier", kr::kMaxFontHeight + 1, false, false, false));
-  auto one = kr::loadFont(nullptr, "courier", 1, false, false, false);
-  ASSERT_TRUE(one) << "a one-pixel font is a font";
-  EXPECT_EQ(one->height, 1);
-  auto tall = kr::loadFont(nullptr, "courier", 200, false, false, false);
-  ASSERT_TRUE(tall);
-  EXPECT_EQ(tall->height, 200);
-  // Every glyph's cell lies inside the ink store, however large it grew.
-  for (std::size_t g = 0; g < tall->widths.size(); ++g)
-    EXPECT_LE(tall->offsets[g] + static_cast<std::size_t>(kr::Font::wordsPerRow(tall->widths[g])) * 200,
-              tall->ink.size());
-  EXPECT_TRUE(tall->hasGlyph(tall->defaultCode));
-  EXPECT_EQ(tall->glyphOf(0), tall->glyphOf(31));
-  EXPECT_EQ(tall->glyphOf(31), tall->defaultCode - tall->first);
-}
-
 // Glyphs keep their shape: the stem of an L is on its left, that of a J on its
 // right, whatever the column a byte of the rasteriser's bitmap starts at.
 TEST(FontLoading, GlyphsAreNotMirrored) {

@@ -2,17 +2,10 @@
  * case, and files that are no fonts at all. Each load is timed. */
 #include "text_util.h"
 
+/* Logs "<label>_ms=<load time>" and "<label>=<width of a sample, 0 if none>". */
 static void timedLoad(const char* label, const char* name) {
-  int start = _fmillisecs(), f = _floadfont(S(name), 20, 0, 0, 0), at;
-  at = gfxAppend(0, label);
-  gfxAppend(at, "_ms");
-  {
-    char copy[48];
-    int i;
-    for (i = 0; gfxLine[i] && i < 47; ++i) copy[i] = gfxLine[i];
-    copy[i] = 0;
-    logValue(copy, _fmillisecs() - start);
-  }
+  int start = _fmillisecs(), f = _floadfont(S(name), 20, 0, 0, 0);
+  _fdebuglog(__krStrConcat(__krStrConcat(S(label), S("_ms=")), __krStrFromInt(_fmillisecs() - start)));
   if (f) {
     _fsetfont(f);
     logValue(label, _fstringwidth(S("iiiWWW")));
