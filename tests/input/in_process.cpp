@@ -101,7 +101,11 @@ class ScriptDebugger : public Debugger {
  public:
   ScriptDebugger(ModuleRun& run, std::function<void(const std::string&)> hook) : run_(run), hook_(std::move(hook)) {}
   void debugRun() override {}
-  void debugStop() override {}
+  // Stop resumes at once, as a debugger's user would.
+  void debugStop() override {
+    run_.reports.push_back("stop");
+    sharedRuntime()->asyncRun();
+  }
   void debugStmt(int, int) override {}
   void debugEnter(int, int, int) override {}
   void debugLeave() override {}

@@ -86,6 +86,10 @@ TEST(Mouse, FullScreenStartsAtTheOriginAndMapsTheWholeDesktop) {
   EXPECT_EQ(r.value("full_corner_y"), "59");
   EXPECT_EQ(r.value("full_moved_x"), "40");
   EXPECT_EQ(r.value("full_moved_y"), "30");
+  EXPECT_EQ(r.value("full_key_before_pause"), "1");
+  EXPECT_EQ(r.value("full_key_after_pause"), "0");
+  EXPECT_EQ(r.value("full_button_after_pause"), "0");
+  EXPECT_EQ(r.value("full_x_after_pause"), "0");
   EXPECT_EQ(r.value("full_again_x"), "0");
   // The pointer is hidden in full screen and shown again in a window.
   EXPECT_EQ(gCursorShown, (std::vector<int>{SDL_DISABLE, SDL_ENABLE}));

@@ -89,6 +89,14 @@ void __MAIN(void) {
   report("full_moved_x", _fmousex());
   report("full_moved_y", _fmousey());
   inject("hook cursor");
+  /* A pause (Stop) lets go of everything; the resumed program starts afresh. */
+  inject("down A press 1");
+  report("full_key_before_pause", _fkeydown(30));
+  _fstop();
+  report("full_key_after_pause", _fkeydown(30));
+  report("full_button_after_pause", _fmousedown(1));
+  report("full_x_after_pause", _fmousex());
+  inject("up A release 1");
   /* A new full-screen display starts afresh as well. */
   _fgraphics(80, 60, 16, 1);
   report("full_again_x", _fmousex());
