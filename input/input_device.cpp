@@ -4,14 +4,7 @@
 
 namespace kr {
 
-Press InputDevice::nextPress() {
-  update();
-  if (put_ == get_) return {0, 0};
-  return queue_[get_++ % kQueueSize];
-}
-
 void InputDevice::flush() {
-  update();
   std::memset(hits_, 0, sizeof hits_);
   put_ = get_ = 0;
 }

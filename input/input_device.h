@@ -18,29 +18,22 @@ class InputDevice {
   static constexpr std::uint32_t kQueueSize = 32;
 
   virtual ~InputDevice() = default;
-  // Brings the state up to date. Devices fed by window events have nothing to
-  // poll, and their reads stay a few loads: games call them every frame.
-  void update() {
-    if (polled_) poll();
-  }
 
-  // What the commands read. Each brings the state up to date first.
-  int isDown(int n) {
-    update();
-    return valid(n) ? down_[n] : 0;
-  }
+  // What the commands read. Keyboard and mouse are fed by window events, so
+  // their reads are a few loads and call nothing: games call them every frame.
+  // A polled device (a joystick) brings its state up to date before each read.
+  int isDown(int n) const { return valid(n) ? down_[n] : 0; }
   int hits(int n) {
-    update();
     if (!valid(n)) return 0;
     int count = hits_[n];
     hits_[n] = 0;
     return count;
   }
-  Press nextPress();
-  float axis(int i) {
-    update();
-    return i >= 0 && i < kAxes ? axes_[i] : 0.0f;
+  Press nextPress() {
+    if (put_ == get_) return {0, 0};
+    return queue_[get_++ % kQueueSize];
   }
+  float axis(int i) const { return i >= 0 && i < kAxes ? axes_[i] : 0.0f; }
   void flush();
 
   // What the devices' feeds do.
@@ -52,19 +45,13 @@ class InputDevice {
   void setAxis(int i, float value) {
     if (i >= 0 && i < kAxes) axes_[i] = value;
   }
-  float axisState(int i) const { return i >= 0 && i < kAxes ? axes_[i] : 0.0f; }
   bool held(int n) const { return valid(n) && down_[n]; }
   void releaseAll();
-  void reset();
+  virtual void reset();
 
   static bool valid(int n) { return static_cast<unsigned>(n) < kButtons; }
 
- protected:
-  explicit InputDevice(bool polled) : polled_(polled) {}
-  virtual void poll() {}
-
  private:
-  bool polled_;
   float axes_[kAxes] = {};
   std::int32_t hits_[kButtons] = {};
   std::uint8_t down_[kButtons] = {};

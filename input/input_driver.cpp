@@ -34,7 +34,7 @@ input::Modifiers KeyboardDevice::modifiers() const {
 
 JoystickDevice::~JoystickDevice() { SDL_JoystickClose(joystick_); }
 
-void JoystickDevice::poll() {
+void JoystickDevice::update() {
   std::uint32_t serial = driver_.pollJoysticks();
   if (serial == stateSerial_) return;
   stateSerial_ = serial;
@@ -67,8 +67,10 @@ void JoystickDevice::readState() {
 
 // ---- the driver ----
 
-InputDriver* InputDriver::open(HostRuntime& host) {
-  auto* driver = new InputDriver(host);
+InputDriver* InputDriver::open(HostRuntime& host, KeyboardDevice& keyboard, MouseDevice& mouse) {
+  keyboard.reset();
+  mouse.reset();
+  auto* driver = new InputDriver(host, keyboard, mouse);
   // Joystick state is read on demand; events for it would only fill the queue.
   // Like the keyboard, pads are read whether or not the window has the focus:
   // without a window manager it never gets it.
@@ -142,8 +144,7 @@ void InputDriver::onResume() {
 
 void InputDriver::moveMouse(int x, int y) {
   followDisplay();
-  mouse_.setAxis(0, static_cast<float>(x));
-  mouse_.setAxis(1, static_cast<float>(y));
+  mouse_.moveTo(x, y);
   GraphicsDevice* device = display(host_);
   if (!device) return;
   // The pointer can only go where the picture is.
@@ -208,8 +209,7 @@ void InputDriver::pointerAt(int x, int y) {
   if (!device) return;
   int cx, cy;
   device->windowToCanvas(x, y, &cx, &cy);
-  mouse_.setAxis(0, static_cast<float>(cx));
-  mouse_.setAxis(1, static_cast<float>(cy));
+  mouse_.moveTo(cx, cy);
 }
 
 // Keys and buttons held when the focus went elsewhere will never be seen

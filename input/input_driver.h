@@ -28,24 +28,60 @@ class InputDriver;
 // Keyboard and mouse are fed by the window's events and have nothing to poll.
 class KeyboardDevice final : public InputDevice {
  public:
-  KeyboardDevice() : InputDevice(false) {}
   input::Modifiers modifiers() const;
 };
 
+// The pointer is always on a whole canvas pixel, so the position is kept as
+// integers (MouseX reads it as it is).
 class MouseDevice final : public InputDevice {
  public:
-  MouseDevice() : InputDevice(false) {}
+  int x() const { return x_; }
+  int y() const { return y_; }
+  void moveTo(int x, int y) {
+    x_ = x;
+    y_ = y;
+  }
+  void reset() override {
+    InputDevice::reset();
+    x_ = y_ = 0;
+  }
+
+ private:
+  int x_ = 0, y_ = 0;
 };
 
+// A joystick is polled: every read first brings its state up to date (SDL's
+// state is read at most every 3 ms).
 class JoystickDevice final : public InputDevice {
  public:
   JoystickDevice(InputDriver& driver, SDL_Joystick* joystick, int type)
-      : InputDevice(true), driver_(driver), joystick_(joystick), type_(type) {}
+      : driver_(driver), joystick_(joystick), type_(type) {}
   ~JoystickDevice() override;
   int type() const { return type_; }
 
+  int isDown(int n) {
+    update();
+    return InputDevice::isDown(n);
+  }
+  int hits(int n) {
+    update();
+    return InputDevice::hits(n);
+  }
+  Press nextPress() {
+    update();
+    return InputDevice::nextPress();
+  }
+  float axis(int i) {
+    update();
+    return InputDevice::axis(i);
+  }
+  void flush() {
+    update();
+    InputDevice::flush();
+  }
+
  private:
-  void poll() override;
+  void update();
   float axisValue(int axis) const;
   void readState();
 
@@ -57,9 +93,11 @@ class JoystickDevice final : public InputDevice {
 
 class InputDriver : public Driver {
  public:
-  // Null when the keyboard or mouse cannot be made. Joysticks that cannot be
-  // opened are left out; a joystick subsystem that cannot start gives none.
-  static InputDriver* open(HostRuntime& host);
+  // Feeds the given keyboard and mouse, which the input group keeps in its own
+  // state so that a command reads them with a single load. Joysticks that
+  // cannot be opened are left out; a joystick subsystem that cannot start
+  // gives none.
+  static InputDriver* open(HostRuntime& host, KeyboardDevice& keyboard, MouseDevice& mouse);
   ~InputDriver() override;
 
   KeyboardDevice& keyboard() { return keyboard_; }
@@ -86,7 +124,8 @@ class InputDriver : public Driver {
   std::uint32_t pollJoysticks();
 
  private:
-  explicit InputDriver(HostRuntime& host) : host_(host) {}
+  InputDriver(HostRuntime& host, KeyboardDevice& keyboard, MouseDevice& mouse)
+      : host_(host), keyboard_(keyboard), mouse_(mouse) {}
   void displayChanged();
   void acquire();
   void release();
@@ -96,8 +135,8 @@ class InputDriver : public Driver {
   void focusLost();
 
   HostRuntime& host_;
-  KeyboardDevice keyboard_;
-  MouseDevice mouse_;
+  KeyboardDevice& keyboard_;
+  MouseDevice& mouse_;
   std::vector<std::unique_ptr<JoystickDevice>> joysticks_;
   bool joystickSubsystem_ = false;
   bool acquired_ = false;

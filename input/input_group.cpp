@@ -4,8 +4,6 @@
 // boundary entry takes its command's body in: games poll them every frame.
 #include "input/input_group.h"
 
-#include <xmmintrin.h>
-
 #include <cstdint>
 
 #include "host/host_runtime.h"
@@ -19,6 +17,8 @@ namespace {
 
 struct InputState {
   InputDriver* driver = nullptr;
+  KeyboardDevice keyboard;  // fed by the driver; here so a read is one load
+  MouseDevice mouse;
   int lastX = 0, lastY = 0;  // what MouseXSpeed and MouseYSpeed last reported against
 };
 
@@ -26,17 +26,8 @@ InputState gInput;
 
 constexpr int kWaitStepMs = 20;
 
-KeyboardDevice& keyboard() { return gInput.driver->keyboard(); }
-MouseDevice& mouse() { return gInput.driver->mouse(); }
-
-// Truncation toward zero that saturates instead of overflowing. The SSE
-// conversion spares the x87 control word changes of a plain cast.
-int truncated(float v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483648.0f) return INT32_MAX;
-  if (v <= -2147483648.0f) return INT32_MIN;
-  return _mm_cvttss_si32(_mm_set_ss(v));
-}
+KeyboardDevice& keyboard() { return gInput.keyboard; }
+MouseDevice& mouse() { return gInput.mouse; }
 
 int speed(int now, int& last) {
   int moved = static_cast<int>(static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(last));
@@ -65,9 +56,10 @@ InputDriver* inputDriver() { return gInput.driver; }
 namespace {
 
 bool init() {
-  gInput = InputState();
+  gInput.lastX = gInput.lastY = 0;
   HostRuntime& host = *currentHost();
-  gInput.driver = host.openDriver<InputDriver>(DriverSlot::Input, [&] { return InputDriver::open(host); });
+  gInput.driver = host.openDriver<InputDriver>(
+      DriverSlot::Input, [&] { return InputDriver::open(host, gInput.keyboard, gInput.mouse); });
   return gInput.driver != nullptr;
 }
 
@@ -94,8 +86,8 @@ int getMouse() { return mouse().nextPress().code; }
 int waitMouse() {
   return waitFor([] { return mouse().nextPress().code; });
 }
-int mouseX() { return truncated(mouse().axis(0)); }
-int mouseY() { return truncated(mouse().axis(1)); }
+int mouseX() { return mouse().x(); }
+int mouseY() { return mouse().y(); }
 int mouseXSpeed() { return speed(mouseX(), gInput.lastX); }
 int mouseYSpeed() { return speed(mouseY(), gInput.lastY); }
 void flushMouse() { mouse().flush(); }
