@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 
 #include "graphics/canvas.h"
 #include "graphics/font_engine.h"
@@ -96,17 +97,19 @@ std::unique_ptr<Font> rasterise(GraphicsDevice* device, const std::string& faceN
   font->defaultCode = fontengine::kDefaultCode;
   font->widths.resize(count);
   font->offsets.resize(count);
-  std::vector<std::pair<unsigned, int>> done;  // glyph of the face, first code index using it
+  font->ink.reserve(static_cast<std::size_t>(Font::wordsPerRow(raster->maxAdvance())) * height * count);
+  std::unordered_map<unsigned, int> done;  // glyph of the face -> the first code index using it
+  done.reserve(count);
   for (int i = 0; i < count; ++i) {
     const unsigned glyph = raster->glyphOf(fontengine::kFirstCode + i);
-    auto same = std::find_if(done.begin(), done.end(), [glyph](const auto& d) { return d.first == glyph; });
+    auto same = done.find(glyph);
     if (same != done.end()) {
       font->widths[i] = font->widths[same->second];
       font->offsets[i] = font->offsets[same->second];
       continue;
     }
-    done.emplace_back(glyph, i);
-    const int advance = raster->load(fontengine::kFirstCode + i), words = Font::wordsPerRow(advance);
+    done.emplace(glyph, i);
+    const int advance = raster->load(glyph), words = Font::wordsPerRow(advance);
     const std::size_t at = font->ink.size();
     font->widths[i] = advance;
     font->offsets[i] = at;

@@ -207,9 +207,9 @@ class FreeTypeRasteriser : public Rasteriser {
     return unicode ? FT_Get_Char_Index(face_, rawCodes_ ? static_cast<FT_ULong>(code) : unicode) : 0;
   }
 
-  int load(int code) override {
+  int load(unsigned glyph) override {
     loaded_ = false;
-    if (FT_Load_Glyph(face_, glyphOf(code), FT_LOAD_TARGET_MONO) != 0) return 0;
+    if (FT_Load_Glyph(face_, glyph, FT_LOAD_TARGET_MONO) != 0) return 0;
     FT_GlyphSlot slot = face_->glyph;
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       if (emboldenNeeded_) FT_GlyphSlot_Embolden(slot);

@@ -31,10 +31,10 @@ class Rasteriser {
   virtual int maxAdvance() const = 0;
   // The face's glyph for a code: codes with equal glyphs rasterise alike.
   virtual unsigned glyphOf(int code) const = 0;
-  // Rasterises the glyph of a code; its advance (0 when the glyph cannot be
-  // loaded). render then sets the inked pixels of a zeroed cell of cell-height
+  // Rasterises a glyph of the face (from glyphOf); its advance (0 when the
+  // glyph cannot be loaded). render then sets the inked pixels of a zeroed cell of cell-height
   // rows of `words` 32-bit words each (column x is bit x % 32 of word x / 32).
-  virtual int load(int code) = 0;
+  virtual int load(unsigned glyph) = 0;
   virtual void render(std::uint32_t* rows, int words) const = 0;
 };
 
