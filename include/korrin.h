@@ -22,6 +22,7 @@ typedef struct krString krString;
 #include "korrin/files.h"    /* files, directories, banks */
 #include "korrin/graphics.h" /* display, canvases, drawing */
 #include "korrin/text.h"     /* fonts, text, the console */
+#include "korrin/images.h"   /* images, collisions, transforms, LoadBuffer */
 #include "korrin/input.h"    /* keyboard, mouse, joysticks */
 
 #ifdef __cplusplus
