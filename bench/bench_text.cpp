@@ -67,6 +67,16 @@ void textBench(TTF_Font* ttf) {
   SDL_Surface* target = SDL_CreateRGBSurfaceWithFormatFrom(front->pixels(), front->width(), front->height(), 32,
                                                            front->pitch(), SDL_PIXELFORMAT_RGB888);
   const SDL_Color white{255, 255, 255, 255};
+  // A figure only counts if the text was drawn.
+  front->clear();
+  gfx::text(40, 200, krStringNew(kText25, 25), 0, 0);
+  int ink = 0;
+  for (int y = 200; y < 200 + gfx::fontHeight(); ++y)
+    for (int x = 40; x < 40 + gfx::stringWidth(krStringNew(kText25, 25)); ++x) ink += front->readPixel(x, y) != 0;
+  if (ink == 0) {
+    std::printf("Text drew nothing\n");
+    std::exit(1);
+  }
   double ours, theirs;
   bestOf([] { gfx::text(40, 200, krStringNew(kText25, 25), 0, 0); },
          [&] {
