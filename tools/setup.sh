@@ -8,6 +8,8 @@ PACKAGES=(
   googletest xvfb x11-apps x11-utils xdotool binutils-mingw-w64-i686 clang libclang-rt-14-dev
   libsdl2-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
   libenet-dev:i386
+  libfreetype-dev:i386 libfontconfig-dev:i386 fonts-liberation
+  libsdl2-ttf-dev:i386
 )
 
 need_i386=0
