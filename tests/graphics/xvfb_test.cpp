@@ -12,65 +12,15 @@
 
 #include "tests/graphics/picture_files.h"
 #include "tests/support/module_runner.h"
+#include "tests/support/xvfb_server.h"
 
 using namespace krtest;
 using gfxtest::Picture;
 
 namespace {
 
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    if (access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
 
-// An Xvfb server (1280 x 1024 unless told) at depth 24 on a free display number.
-class XServer {
- public:
-  explicit XServer(const char* size = "1280x1024x24") {
-    for (int n = 91; n < 191 && display_ < 0; ++n)
-      if (!exists("/tmp/.X11-unix/X" + std::to_string(n)) && !exists("/tmp/.X" + std::to_string(n) + "-lock"))
-        display_ = n;
-    if (display_ < 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::string name = ":" + std::to_string(display_);
-      int devnull = open("/dev/null", O_WRONLY);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", size, "-nolisten", "tcp", nullptr);
-      _exit(127);
-    }
-    std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
-    for (int i = 0; i < 100 && !exists(socket); ++i) usleep(50000);
-    ready_ = exists(socket);
-  }
-  ~XServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool ready() const { return ready_; }
-  std::string display() const { return ":" + std::to_string(display_); }
-
- private:
-  int display_ = -1;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
 
 // Every channel equal, or within the rounding of 5- and 6-bit channels widened to 8.
 bool sameColour(std::uint32_t shown, std::uint32_t stored, int tolerance) {

@@ -12,50 +12,13 @@
 #include <future>
 
 #include "tests/net/net_support.h"
+#include "tests/support/xvfb_server.h"
 
 using namespace nettest;
 
 namespace {
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
 
-class XServer {
- public:
-  XServer() {
-    for (int n = 211; n < 311 && display_ < 0; ++n)
-      if (!exists("/tmp/.X11-unix/X" + std::to_string(n)) && !exists("/tmp/.X" + std::to_string(n) + "-lock"))
-        display_ = n;
-    if (display_ < 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::string name = ":" + std::to_string(display_);
-      int devnull = open("/dev/null", O_WRONLY);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr);
-      _exit(127);
-    }
-    std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
-    for (int i = 0; i < 100 && !exists(socket); ++i) usleep(50000);
-    ready_ = exists(socket);
-  }
-  ~XServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool ready() const { return ready_; }
-  std::string display() const { return ":" + std::to_string(display_); }
-
- private:
-  int display_ = -1;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
 
 std::string shell(const std::string& command) {
   std::string out;
