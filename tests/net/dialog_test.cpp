@@ -72,7 +72,7 @@ std::future<RunResult> startDialogRun(const std::string& display, const std::str
 
 TEST(StartDialog, CreatesAGameAndAnotherCopyJoinsItFromTheList) {
   if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool missing";
-  XServer x;
+  krtest::XServer x;
   ASSERT_TRUE(x.ready());
   std::string port = portBase();
 
