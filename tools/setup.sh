@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps binutils-mingw-w64-i686
+  dpkg-dev groff-base shared-mime-info
   libsdl2-dev:i386
 )
 
