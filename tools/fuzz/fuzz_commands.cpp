@@ -345,8 +345,15 @@ const char* const kTexts[] = {"a.txt", "A.TXT", "sub", "sub\\b.txt", "sub/b.txt"
                               "new.txt", "newdir", ".", "..", "*", "sub\\", "0", "-1", "1e400",
                               "%s%n%x", "\xff\xfe", "a\r\nb\rc\n", "Courier", "out.bmp"};
 
-Arg randomInt(Random& r, std::size_t callIndex) {
+// handles: the calls so far whose integer result may be a handle; kin: those
+// made by a command named after the parameter (a bank from CreateBank).
+Arg randomInt(Random& r, const std::vector<std::uint32_t>& handles, const std::vector<std::uint32_t>& kin) {
   Arg a;
+  if (!kin.empty() && r.chance(40)) {
+    a.kind = ArgKind::Result;
+    a.value = kin[r.below(static_cast<std::uint32_t>(kin.size()))];
+    return a;
+  }
   switch (r.below(20)) {
     case 0:
     case 1:
@@ -354,9 +361,9 @@ Arg randomInt(Random& r, std::size_t callIndex) {
     case 3:
     case 4:
     case 5:  // a result of an earlier call: live, freed or from an ended run
-      if (callIndex > 0) {
+      if (!handles.empty()) {
         a.kind = ArgKind::Result;
-        a.value = r.below(static_cast<std::uint32_t>(callIndex));
+        a.value = handles[r.below(static_cast<std::uint32_t>(handles.size()))];
         return a;
       }
       break;
@@ -445,12 +452,70 @@ Arg randomString(Random& r) {
   }
 }
 
+// A command that makes something: an integer result from no handle at all
+// (CreateBank, ReadFile, CreateTimer, FrontBuffer, ...).
+bool makesHandles(const Command& c) {
+  if (c.result != '%') return false;
+  for (const Param& p : c.params)
+    for (const auto& h : kHandleErrors)
+      if (p.name == h.first) return false;
+  return true;
+}
+
+// Sensible arguments for a maker: small sizes, the sandbox's names.
+Arg saneArg(Random& r, const Param& p) {
+  Arg a;
+  if (p.type == '$') {
+    a.kind = ArgKind::String;
+    a.text = pick(r, kTexts);
+  } else if (p.type == '#') {
+    a.kind = ArgKind::Float;
+    float f = static_cast<float>(r.below(64));
+    std::memcpy(&a.value, &f, 4);
+  } else {
+    a.value = 1 + r.below(64);
+  }
+  return a;
+}
+
+std::string lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// True when a maker's name mentions the parameter: CreateBank makes banks,
+// ReadFile files, FrontBuffer buffers.
+bool makesKind(const Command& maker, const std::string& param) {
+  return param.size() >= 3 && lower(maker.name).find(param) != std::string::npos;
+}
+
+// A plan opens with makers called sensibly, one for each kind of handle that a
+// parameter takes, so later calls meet live handles (with hostile offsets and
+// sizes), and handles freed since.
 Plan randomPlan(Random& r, const std::vector<Command>& commands, bool debug, std::size_t length) {
   Plan plan;
   plan.debug = debug;
+  std::vector<const Command*> makers, prelude;
+  for (const Command& c : commands)
+    if (makesHandles(c) && !c.waits) makers.push_back(&c);
+  std::map<std::string, std::vector<const Command*>> kindMakers;
+  for (const Command& c : commands)
+    for (const Param& p : c.params)
+      if (p.type == '%')
+        for (const Command* m : makers)
+          if (makesKind(*m, p.name)) kindMakers[p.name].push_back(m);
+  for (auto& kind : kindMakers)
+    for (int n = 0; n < 2; ++n) prelude.push_back(kind.second[r.below(static_cast<std::uint32_t>(kind.second.size()))]);
+  while (!makers.empty() && prelude.size() < length / 10)
+    prelude.push_back(makers[r.below(static_cast<std::uint32_t>(makers.size()))]);
+
+  std::vector<std::uint32_t> handles;
+  std::map<std::string, std::vector<std::uint32_t>> kin;
   for (std::size_t i = 0; i < length; ++i) {
     Call call;
-    call.command = &commands[r.below(static_cast<std::uint32_t>(commands.size()))];
+    bool sane = i < prelude.size();
+    call.command = sane ? prelude[i] : &commands[r.below(static_cast<std::uint32_t>(commands.size()))];
     // Waiting commands cost the watchdog's budget each: call them seldom.
     if (call.command->waits && !r.chance(10)) {
       --i;
@@ -458,13 +523,21 @@ Plan randomPlan(Random& r, const std::vector<Command>& commands, bool debug, std
     }
     for (std::size_t k = 0; k < call.command->params.size(); ++k) {
       const Param& p = call.command->params[k];
-      Arg a = p.type == '%' ? randomInt(r, i) : p.type == '#' ? randomFloat(r) : randomString(r);
+      Arg a = sane ? saneArg(r, p)
+              : p.type == '%' ? randomInt(r, handles, kin[p.name])
+              : p.type == '#' ? randomFloat(r)
+                              : randomString(r);
       for (const Bound& b : kBounds)
         if (call.command->name == b.command && static_cast<int>(k) == b.param) {
           a = Arg();
           a.value = static_cast<std::uint32_t>(b.low + static_cast<int>(r.below(b.high - b.low + 1)));
         }
       call.args.push_back(a);
+    }
+    if (call.command->result == '%') {
+      handles.push_back(static_cast<std::uint32_t>(i));
+      for (auto& kind : kindMakers)
+        if (makesKind(*call.command, kind.first)) kin[kind.first].push_back(static_cast<std::uint32_t>(i));
     }
     plan.calls.push_back(call);
   }
