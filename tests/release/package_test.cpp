@@ -77,59 +77,28 @@ TEST(Install, CmakeInstallGivesAWorkingRelocatableTree) {
     EXPECT_TRUE(std::ifstream(root.file("include/" + header)).good()) << header;
 }
 
-class Package : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-#if defined(__SANITIZE_ADDRESS__)
-    skip_ = true;  // the package carries the release build; sanitizer builds link libasan
-    return;
-#endif
-    work_ = new TempDir;
-    std::string log;
-    built_ = shell("cd '" KR_BUILD_DIR "' && cpack -G DEB -B '" + work_->path() + "'", &log);
-    if (!built_) std::fprintf(stderr, "%s\n", log.c_str());
-    shell("ls '" + work_->path() + "'/*.deb", &deb_);
-    if (!deb_.empty() && deb_.back() == '\n') deb_.pop_back();
-  }
-  static void TearDownTestSuite() {
-    delete work_;
-    work_ = nullptr;
-  }
-  void SetUp() override {
-    if (skip_) GTEST_SKIP() << "sanitizer build";
-    ASSERT_TRUE(built_);
-    ASSERT_FALSE(deb_.empty());
-  }
+namespace {
 
-  static TempDir* work_;
-  static bool built_, skip_;
-  static std::string deb_;
-};
-TempDir* Package::work_ = nullptr;
-bool Package::built_ = false;
-bool Package::skip_ = false;
-std::string Package::deb_;
-
-TEST_F(Package, ControlFieldsDeclareAnI386PackageAndItsLibraries) {
+void expectControlFields(const std::string& deb) {
   std::string info;
-  ASSERT_TRUE(shell("dpkg-deb -f '" + deb_ + "'", &info)) << info;
+  ASSERT_TRUE(shell("dpkg-deb -f '" + deb + "'", &info)) << info;
   EXPECT_NE(info.find("Package: korrin-runtime\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Architecture: i386\n"), std::string::npos) << info;
   std::string depends;
-  ASSERT_TRUE(shell("dpkg-deb -f '" + deb_ + "' Depends", &depends));
+  ASSERT_TRUE(shell("dpkg-deb -f '" + deb + "' Depends", &depends));
   // The libraries krrun and libkrruntime.so load, as i386 packages.
   for (const char* library : {"libc6", "libsdl2-2.0-0", "libstdc++6"})
     EXPECT_NE(depends.find(library), std::string::npos) << depends;
   EXPECT_EQ(depends.find(":amd64"), std::string::npos) << depends;
-  EXPECT_NE(deb_.find("_i386.deb"), std::string::npos) << deb_;
+  EXPECT_NE(deb.find("_i386.deb"), std::string::npos) << deb;
   std::string whole;
-  ASSERT_TRUE(shell("dpkg-deb -I '" + deb_ + "'", &whole));
+  ASSERT_TRUE(shell("dpkg-deb -I '" + deb + "'", &whole));
   EXPECT_NE(whole.find("Description: runtime for compiled Korrin Basic games"), std::string::npos) << whole;
 }
 
-TEST_F(Package, ContentsAreTheToolsLibraryHeadersManPagesAndDesktopEntry) {
+void expectContents(const std::string& deb) {
   std::string listing;
-  ASSERT_TRUE(shell("dpkg-deb -c '" + deb_ + "' | awk '{print $6}'", &listing));
+  ASSERT_TRUE(shell("dpkg-deb -c '" + deb + "' | awk '{print $6}'", &listing));
   std::set<std::string> files;
   for (const std::string& line : lines(listing)) files.insert(line);
   std::vector<std::string> tools;
@@ -154,16 +123,7 @@ TEST_F(Package, ContentsAreTheToolsLibraryHeadersManPagesAndDesktopEntry) {
   }
 }
 
-TEST_F(Package, UnpackedIntoATemporaryRootItRunsModules) {
-  TempDir root;
-  std::string log;
-  ASSERT_TRUE(shell("dpkg -x '" + deb_ + "' '" + root.path() + "'", &log)) << log;
-  useInstalledTree(root.file("usr/bin"));
-}
-
-TEST_F(Package, ManPagesRenderCleanlyAndDesktopEntryOpensModules) {
-  TempDir root;
-  ASSERT_TRUE(shell("dpkg -x '" + deb_ + "' '" + root.path() + "'"));
+void expectDesktopIntegration(const TempDir& root) {
   std::string warnings;
   ASSERT_TRUE(shell("cd '" + root.path() + "/usr/share/man/man1' && ls *.1.gz", &warnings));
   for (const std::string& page : lines(warnings)) {
@@ -190,4 +150,38 @@ TEST_F(Package, ManPagesRenderCleanlyAndDesktopEntryOpensModules) {
   ASSERT_TRUE(shell("update-mime-database '" + mime + "'", &out)) << out;
   std::string globs = readFile(mime + "/globs2");
   EXPECT_NE(globs.find("application/x-korrin-module:*.krm"), std::string::npos) << globs;
+}
+
+}  // namespace
+
+// Building the package takes a while, and ctest runs every case in a process
+// of its own: one case builds it and checks it from every side.
+TEST(Package, BuiltByCpackItDeclaresListsUnpacksAndRuns) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the package carries the release build; sanitizer builds link libasan";
+#endif
+  TempDir work;
+  std::string log, deb;
+  ASSERT_TRUE(shell("cd '" KR_BUILD_DIR "' && cpack -G DEB -B '" + work.path() + "'", &log)) << log;
+  shell("ls '" + work.path() + "'/*.deb", &deb);
+  if (!deb.empty() && deb.back() == '\n') deb.pop_back();
+  ASSERT_FALSE(deb.empty());
+  {
+    SCOPED_TRACE("control fields");
+    expectControlFields(deb);
+  }
+  {
+    SCOPED_TRACE("contents");
+    expectContents(deb);
+  }
+  TempDir root;
+  ASSERT_TRUE(shell("dpkg -x '" + deb + "' '" + root.path() + "'", &log)) << log;
+  {
+    SCOPED_TRACE("unpacked tree");
+    useInstalledTree(root.file("usr/bin"));
+  }
+  {
+    SCOPED_TRACE("man pages, desktop entry, MIME type");
+    expectDesktopIntegration(root);
+  }
 }
