@@ -92,17 +92,25 @@ class TimingThread {
       }
       auto now = std::chrono::steady_clock::now();
       if (due_.front()->next > now) {
-        wake_.wait_until(lock, due_.front()->next);
+        // A copy: wait_until reads the deadline again after waking, and by
+        // then FreeTimer may have deleted the timer it belonged to.
+        auto deadline = due_.front()->next;
+        wake_.wait_until(lock, deadline);
         continue;
       }
       while (!due_.empty() && due_.front()->next <= now) {
         std::pop_heap(due_.begin(), due_.end(), later);
         Timer* timer = due_.back();
-        ++timer->ticksPut;
+        // Every tick missed since the deadline is counted at once: a thread
+        // that fell behind (thousands of timers on a slow machine) catches up
+        // in one pass and sleeps again instead of holding the lock for ever.
+        auto period = std::chrono::milliseconds(timer->periodMs);
+        auto missed = (now - timer->next) / period + 1;
+        timer->ticksPut += static_cast<std::uint32_t>(missed);
         timer->signalled = true;
         timer->event.notify_all();
         // Deadlines are absolute, so ticks do not drift.
-        timer->next += std::chrono::milliseconds(timer->periodMs);
+        timer->next += missed * period;
         std::push_heap(due_.begin(), due_.end(), later);
       }
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,7 +108,13 @@ constexpr int kExitNotRunnable = 1;
 // "FILE: not runnable: SOURCE: DETAIL".
 int checkOnly(const char* file) {
   Runtime* runtime = runtimeGetRuntime();
-  ModuleCheck check = checkModuleFile(file, buildRuntimeTable(*runtime));
+  ModuleCheck check;
+  try {
+    check = checkModuleFile(file, buildRuntimeTable(*runtime));
+  } catch (const std::bad_alloc&) {
+    check.source = "file";
+    check.detail = "it is too large to read into memory";
+  }
   if (check.runnable) {
     std::printf("%s: runnable %s (%s)\n", file, check.source.c_str(), check.detail.c_str());
     return 0;
