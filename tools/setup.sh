@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
-  googletest xvfb x11-apps binutils-mingw-w64-i686
+  googletest xvfb x11-apps x11-utils binutils-mingw-w64-i686 clang libclang-rt-14-dev
   dpkg-dev groff-base shared-mime-info
   libsdl2-dev:i386
 )

@@ -51,7 +51,7 @@ TEST(Check, RunnableFilesOfEveryKindSayWhatTheyAre) {
   EXPECT_NE(r.out.find(": runnable module container ("), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("bytes of code"), std::string::npos) << r.out;
 
-  r = check(std::string(KR_SOURCE_DIR) + "/tests/corpus/hello_pe.exe");
+  r = check(std::string(KR_SOURCE_DIR) + "/tests/corpus/good/hello_pe.exe");
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("runnable Windows executable (resource RT_RCDATA 1111: "), std::string::npos) << r.out;
 
@@ -116,7 +116,7 @@ TEST(Check, FilesThatAreNoModuleAtAll) {
   EXPECT_NE(r.out.find("not runnable: ELF file: "), std::string::npos) << r.out;
 
   // A Windows executable whose resource has another id.
-  std::string pe = readFile(std::string(KR_SOURCE_DIR) + "/tests/corpus/hello_pe.exe");
+  std::string pe = readFile(std::string(KR_SOURCE_DIR) + "/tests/corpus/good/hello_pe.exe");
   std::string id("\x57\x04\x00\x00", 4);  // 1111
   std::size_t at = pe.find(id);
   ASSERT_NE(at, std::string::npos);
