@@ -85,7 +85,8 @@ const char* const kFaultMessages[] = {"Illegal memory address", "Illegal instruc
                                       "Unknown runtime exception"};
 // ... unless a command raises one of them itself, as documented.
 const std::pair<const char*, const char*> kDocumentedFaultMessages[] = {
-    {"CreateTimer", "Integer divide by zero"},  // a rate of 0 hertz
+    {"CreateTimer", "Integer divide by zero"},    // a rate of 0 hertz
+    {"LoadAnimImage", "Integer divide by zero"},  // cells 0 pixels wide or high
 };
 
 // ---------------------------------------------------------------------------
