@@ -22,6 +22,7 @@ typedef struct krString krString;
 #include "korrin/files.h"    /* files, directories, banks */
 #include "korrin/graphics.h" /* display, canvases, drawing */
 #include "korrin/images.h"   /* images, collisions, transforms, LoadBuffer */
+#include "korrin/net.h"      /* multiplayer games */
 
 #ifdef __cplusplus
 }

@@ -5,9 +5,10 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
-  googletest xvfb x11-apps x11-utils binutils-mingw-w64-i686 clang libclang-rt-14-dev
+  googletest xvfb x11-apps x11-utils xdotool binutils-mingw-w64-i686 clang libclang-rt-14-dev
   dpkg-dev groff-base shared-mime-info
   libsdl2-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
+  libenet-dev:i386
 )
 
 need_i386=0
