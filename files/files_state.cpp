@@ -1,5 +1,7 @@
 #include "files/files_state.h"
 
+#include <signal.h>
+
 #include <algorithm>
 
 #include "files/file_paths.h"
@@ -13,6 +15,7 @@ FileSystem* gFileSystem = nullptr;
 
 namespace {
 BankSet gBanks;
+struct sigaction gPreviousFileSizeAction;
 }  // namespace
 
 BankSet& banks() { return gBanks; }
@@ -44,13 +47,22 @@ bool init() {
   HostRuntime* host = currentHost();
   if (!host) return false;
   gFileSystem = host->openDriver<FileSystem>(DriverSlot::FileSystem, [] { return new FileSystem; });
-  return gFileSystem != nullptr;
+  if (!gFileSystem) return false;
+  // A write beyond the process's file-size limit fails like one to a full
+  // disk (the file's error state) rather than killing the game with every
+  // buffered write of its other files.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, &gPreviousFileSizeAction);
+  return true;
 }
 
 void shutdown() {
   gBanks.freeAll();
   if (gFileSystem) {
     if (HostRuntime* host = currentHost()) host->closeDriver(DriverSlot::FileSystem, gFileSystem);
+    sigaction(SIGXFSZ, &gPreviousFileSizeAction, nullptr);
   }
   gFileSystem = nullptr;
 }

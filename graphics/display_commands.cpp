@@ -126,7 +126,9 @@ krString* gfxDriverName(int driver) {
 
 void setGfxDriver(int driver) {
   checkDriver(driver);
-  gState.driverIndex = driver - 1;
+  // Unsigned: a driver of -2^31 (unchecked without debugFlag) must not overflow;
+  // like any index outside the list it leaves Graphics unable to open a display.
+  gState.driverIndex = static_cast<int>(static_cast<unsigned>(driver) - 1u);
 }
 
 int countGfxModes() { return static_cast<int>(currentModes().size()); }

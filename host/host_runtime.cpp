@@ -264,6 +264,9 @@ void HostRuntime::delay(int millisecs) {
   std::uint32_t deadline = milliSecs() + static_cast<std::uint32_t>(millisecs);
   for (;;) {
     pumpMessages();
+    // Once the window is closed the program ends at the check after the wait,
+    // so the rest of a long delay would only keep a dead game around.
+    if (endRequested_) break;
     auto remaining = static_cast<std::int32_t>(deadline - milliSecs());
     if (remaining < 1) break;
     int sleepMs = std::min<std::int32_t>(remaining, 100);

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/host_runtime.h"
 #include "runtime/linker.h"
+#include "runtime/module_check.h"
 #include "runtime/module_source.h"
 #include "runtime/runtime_api.h"
 #include "runtime/text_encoding.h"
@@ -21,13 +23,15 @@ namespace {
 
 const char kUsage[] =
     "Usage: krrun [--debug] FILE\n"
+    "       krrun --check FILE\n"
     "       krrun --help\n"
     "\n"
     "Runs a compiled Korrin Basic module in a window.\n"
     "\n"
     "FILE is a module container (.krm) or a Windows executable whose resources\n"
-    "carry the module as RT_RCDATA 1111. A stand-alone game (krrun with a module\n"
-    "packed into it by krpack) runs its own module and needs no FILE.\n"
+    "carry the module as RT_RCDATA 1111, or a stand-alone game. A stand-alone game\n"
+    "(krrun with a module packed into it by krpack) runs its own module and needs\n"
+    "no FILE.\n"
     "\n"
     "The program runs until it returns (\"Program has ended\"), calls End, meets a\n"
     "runtime error (shown in an \"Error!\" box and on standard error) or its window\n"
@@ -36,6 +40,8 @@ const char kUsage[] =
     "malformed. Where no display exists the window is kept off screen.\n"
     "\n"
     "Options:\n"
+    "  --check   say whether FILE carries a module that could run, and if not,\n"
+    "            why; nothing is run. Exit code 0 when it could run, 1 when not.\n"
     "  --debug   check handles in every command and report to standard error:\n"
     "            each DebugLog, information, error, stop and run report is\n"
     "            written as one line (\"debugLog: TEXT\", ...). At a Stop the\n"
@@ -165,6 +171,26 @@ class ConsoleDebugger final : public Debugger {
 
 constexpr int kExitUnableToRun = -1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNotRunnable = 1;
+
+// --check: one line on standard output, "FILE: runnable SOURCE (DETAIL)" or
+// "FILE: not runnable: SOURCE: DETAIL".
+int checkOnly(const char* file) {
+  Runtime* runtime = runtimeGetRuntime();
+  ModuleCheck check;
+  try {
+    check = checkModuleFile(file, buildRuntimeTable(*runtime));
+  } catch (const std::bad_alloc&) {
+    check.source = "file";
+    check.detail = "it is too large to read into memory";
+  }
+  if (check.runnable) {
+    std::printf("%s: runnable %s (%s)\n", file, check.source.c_str(), check.detail.c_str());
+    return 0;
+  }
+  std::printf("%s: not runnable: %s: %s\n", file, check.source.c_str(), check.detail.c_str());
+  return kExitNotRunnable;
+}
 
 int unableToRun() {
   showMessageBox(nullptr, "Unable to run Korrin Basic module");
@@ -190,6 +216,7 @@ void chooseVideoDriver() {
 extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char** argv) {
   using namespace kr;
   bool debug = false;
+  bool check = false;
   const char* file = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
@@ -198,6 +225,8 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
     }
     if (!std::strcmp(argv[i], "--debug")) {
       debug = true;
+    } else if (!std::strcmp(argv[i], "--check")) {
+      check = true;
     } else if (argv[i][0] == '-' && argv[i][1]) {
       std::fprintf(stderr, "krrun: unknown option '%s'\nTry 'krrun --help'.\n", argv[i]);
       return kExitUsage;
@@ -208,6 +237,13 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
       file = argv[i];
     }
   }
+  if (check) {
+    if (!file) {
+      std::fputs("krrun: --check needs a FILE\nTry 'krrun --help'.\n", stderr);
+      return kExitUsage;
+    }
+    return checkOnly(file);
+  }
   chooseVideoDriver();
 
   std::vector<std::uint8_t> image;
@@ -215,8 +251,13 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
   if (readPackedModule(selfPath(), image)) {
     size = image.size();
   } else {
-    if (!file || !readWholeFile(file, image)) return unableToRun();
-    moduleInFile(image, offset, size);
+    if (!file) return unableToRun();
+    if (readPackedModule(file, image)) {
+      size = image.size();  // a stand-alone game named as FILE runs its module
+    } else {
+      if (!readWholeFile(file, image)) return unableToRun();
+      moduleInFile(image, offset, size);
+    }
   }
 
   Runtime* runtime = runtimeGetRuntime();

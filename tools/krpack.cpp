@@ -1,6 +1,7 @@
 // krpack: makes a stand-alone game, a copy of krrun with a module appended.
 // The module may come from a container or from a Windows executable's
-// resources. The game needs libkrruntime.so beside it (copied when missing).
+// resources. The game needs libkrruntime.so beside it (copied when missing) or
+// installed on the system.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,9 +77,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "krpack: cannot write %s\n", output.c_str());
     return 1;
   }
+  // The runtime library sits beside the runner in a build tree, and in the
+  // library directory next to bin/ when installed.
   std::string library = directoryOf(output) + "/libkrruntime.so";
   std::vector<std::uint8_t> runtime;
-  if (access(library.c_str(), F_OK) != 0 && kr::readWholeFile(directoryOf(runner) + "/libkrruntime.so", runtime))
-    writeFile(library, runtime, 0755);
+  if (access(library.c_str(), F_OK) != 0)
+    for (const char* dir : {".", KR_BIN_TO_LIB})
+      if (kr::readWholeFile(directoryOf(runner) + "/" + dir + "/libkrruntime.so", runtime)) {
+        writeFile(library, runtime, 0755);
+        break;
+      }
   return 0;
 }
