@@ -13,6 +13,7 @@
 #include "runtime/linker.h"
 #include "runtime/module_source.h"
 #include "runtime/runtime_api.h"
+#include "runtime/program_dir.h"
 
 namespace kr {
 namespace {
@@ -137,9 +138,11 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
   std::size_t offset = 0, size = 0;
   if (readPackedModule(selfPath(), image)) {
     size = image.size();
+    setProgramFile(selfPath());
   } else {
     if (!file || !readWholeFile(file, image)) return unableToRun();
     moduleInFile(image, offset, size);
+    setProgramFile(file);
   }
 
   Runtime* runtime = runtimeGetRuntime();

@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps binutils-mingw-w64-i686
   libsdl2-dev:i386
+  libopenal-dev:i386 libsndfile1-dev:i386 libxmp-dev:i386 libfluidsynth-dev:i386 timgm6mb-soundfont
 )
 
 need_i386=0
