@@ -177,7 +177,10 @@ bool playMidi(const std::string& path, int kind) {
     // After the last event, one second more lets the notes ring out.
     std::int64_t tail = kSongRate;
     for (std::int64_t done = 0; done < kMaxSeconds * kSongRate && tail > 0; done += kChunkFrames) {
-      if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) tail -= kChunkFrames;
+      // The player reports its end late; the last tick is the end of the song.
+      if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING ||
+          fluid_player_get_current_tick(player) >= fluid_player_get_total_ticks(player))
+        tail -= kChunkFrames;
       fluid_synth_write_s16(synth, kChunkFrames, buffer.data(), 0, 2, buffer.data(), 1, 2);
       if (!writeAll(buffer.data(), buffer.size() * 2)) break;
     }

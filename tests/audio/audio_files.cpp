@@ -171,6 +171,39 @@ double largestStep(const std::vector<float>& channel, std::size_t start, std::si
   return step;
 }
 
+std::vector<Tone> toneSequence(const Recording& r) {
+  std::vector<Tone> tones;
+  const std::size_t window = static_cast<std::size_t>(r.rate / 20);
+  bool silence = true;
+  for (std::size_t at = 0; at + window <= r.left.size(); at += window) {
+    double level = (rms(r.left, at, at + window) + rms(r.right, at, at + window)) / 2;
+    bool quiet = level < 0.01;
+    bool afterSilence = silence;
+    silence = quiet;
+    if (quiet) continue;
+    double hz = pitchHertz(r, at, at + window);
+    if (hz <= 0) continue;
+    if (!afterSilence && !tones.empty() && std::fabs(tones.back().hertz - hz) < 0.05 * hz) {
+      Tone& t = tones.back();
+      t.level = (t.level * t.seconds + level * 0.05) / (t.seconds + 0.05);
+      t.seconds += 0.05;
+    } else {
+      tones.push_back(Tone{hz, 0.05, level, afterSilence});
+    }
+  }
+  // Windows that straddle two tones measure neither: drop such stray ones.
+  std::vector<Tone> kept;
+  for (const Tone& t : tones) {
+    if (t.seconds < 0.06) continue;
+    if (!kept.empty() && !t.afterSilence && std::fabs(kept.back().hertz - t.hertz) < 0.05 * t.hertz) {
+      kept.back().seconds += t.seconds;
+    } else {
+      kept.push_back(t);
+    }
+  }
+  return kept;
+}
+
 std::string waveConfig(const std::string& confPath, const std::string& outFile) {
   std::ofstream conf(confPath);
   conf << "[general]\nfrequency = 44100\nchannels = stereo\nsample-type = int16\nhrtf = false\n"

@@ -44,6 +44,17 @@ double pitchHertz(const Recording& r, std::size_t start, std::size_t end);
 // Largest jump between neighbouring frames: a gap or a click shows as a big one.
 double largestStep(const std::vector<float>& channel, std::size_t start, std::size_t end);
 
+// The tones heard in order: the pitch of each 50 ms window that sounds, with
+// neighbouring windows of the same pitch (within 5%) joined unless a silence
+// lies between them.
+struct Tone {
+  double hertz = 0;
+  double seconds = 0;
+  double level = 0;  // mean RMS of both channels
+  bool afterSilence = false;
+};
+std::vector<Tone> toneSequence(const Recording& r);
+
 // An alsoft.conf making the wave backend record to outFile at 44.1 kHz stereo.
 std::string waveConfig(const std::string& confPath, const std::string& outFile);
 
