@@ -97,8 +97,7 @@ SoundEngine::~SoundEngine() {
   if (e.feeder.joinable()) e.feeder.join();
   for (auto& p : e.players) {
     endDecoder(p->decoder);
-    resetSource(p->source);
-    alSourceUnqueueBuffers(p->source, 0, nullptr);
+    if (p->source) resetSource(p->source);
     if (!p->allBuffers.empty()) alDeleteBuffers(static_cast<ALsizei>(p->allBuffers.size()), p->allBuffers.data());
     if (p->ownSource) alDeleteSources(1, &p->ownSource);
   }
