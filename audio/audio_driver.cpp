@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "audio/music_kind.h"
+#include "audio/sample_file.h"
 #include "files/file_paths.h"
 #include "runtime/program_dir.h"
 
@@ -165,9 +166,12 @@ int AudioDriver::playMusic(const std::string& name) {
     if (song) kinds.push_back(songKind);
     kinds.push_back(DecodeKind::kStream);
   }
+  // Streams are checked here by their header alone (the decoder process does
+  // the decoding), so PlayMusic need not wait for the decoder to answer.
+  if (!song && !probeSoundFile(path)) return 0;
   MusicPlayer* player = engine_->newPlayer(!song);
   auto channel = std::make_unique<MusicChannel>(player, song, path, kinds);
-  if (!channel->start()) {
+  if (!channel->start(song)) {
     engine_->deletePlayer(player);
     return 0;
   }

@@ -58,7 +58,9 @@ class MusicChannel final : public Channel {
  public:
   MusicChannel(MusicPlayer* player, bool song, std::string path, std::vector<DecodeKind> kinds)
       : player_(player), song_(song), path_(std::move(path)), kinds_(std::move(kinds)) {}
-  bool start() { return player_->play(path_, kinds_, true); }
+  // A song waits for its decoder's answer; a stream whose header was checked
+  // here starts without waiting.
+  bool start(bool wait) { return player_->play(path_, kinds_, wait); }
   void stop() override { player_->stop(); }
   void setPaused(bool paused) override { player_->setPaused(paused); }
   void setPitch(int hertz) override {

@@ -42,6 +42,18 @@ struct Slot {
   // source is asked only after it. 0: always ask.
   std::uint32_t surelyPlayingUntil = 0;
   MusicPlayer::State* stream = nullptr;
+  // What the source was last given, so a play sets only what changed.
+  ALuint alBuffer = 0;
+  bool alLooping = false;
+  float alPitch = 1.0f;
+  int alVolume = -1;  // -1: unknown
+  int alPan = -1;
+  void forgetSourceState() {
+    alBuffer = 0;
+    alLooping = false;
+    alPitch = -1.0f;
+    alVolume = alPan = -1;
+  }
 };
 
 struct MusicPlayer::State {
@@ -94,6 +106,9 @@ struct SoundEngine::Impl {
   int claimSlot();
   void applyGain(ALuint source, int volume);
   void applyPan(ALuint source, int pan);
+  void setGain(Slot& s, int volume);
+  void setPan(Slot& s, int pan);
+  void setPitch(Slot& s, float pitch);
   void feedAll();
   void feed(MusicPlayer::State& p);
   void finishPlay(MusicPlayer::State& p, bool mayContinue);

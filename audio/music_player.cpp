@@ -229,6 +229,8 @@ bool MusicPlayer::play(const std::string& hostPath, const std::vector<DecodeKind
     s.use = Slot::kStream;
     s.stream = &p;
     s.paused = false;
+    if (s.alBuffer) alSourcei(s.source, AL_BUFFER, 0);  // a stopped sound's buffer
+    s.forgetSourceState();
     p.ref = ChannelRef{slot, s.play};
     p.source = s.source;
   } else {

@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+struct sf_private_tag;
+struct SF_INFO;
+
 namespace kr {
 namespace audio {
 
@@ -24,9 +27,16 @@ struct Pcm {
 // kMaxSampleFrames. False when nothing playable was found.
 bool decodeSoundFile(const std::string& hostPath, Pcm& out);
 
+// True when decodeSoundFile would find a playable header (nothing is decoded).
+bool probeSoundFile(const std::string& hostPath);
+
 // Mixes interleaved frames of any channel count down to at most two: even
 // channels to the left, odd ones to the right.
 void downmixToStereo(const std::int16_t* in, int inChannels, std::int64_t frames, std::int16_t* out);
+
+// Floating-point data is scaled to the 16-bit range instead of wrapping (only
+// for float data: the setting slows every other format's reads).
+void scaleFloatSamples(sf_private_tag* file, const SF_INFO& info);
 
 // The same over memory, for the fuzz target: decodes the bytes as a file.
 bool decodeSoundBytes(const std::uint8_t* data, std::size_t size, Pcm& out);

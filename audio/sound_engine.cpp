@@ -52,6 +52,32 @@ void SoundEngine::Impl::applyPan(ALuint source, int pan) {
   alSource3f(source, AL_POSITION, p, 0.0f, -std::sqrt(1.0f - p * p));
 }
 
+namespace {
+
+SoundEngine* engineOn(ALCdevice* device, ALCcontext* context);
+
+}  // namespace
+
+void SoundEngine::Impl::setGain(Slot& s, int volume) {
+  volume = clampVolumeScale(volume);
+  if (volume == s.alVolume) return;
+  applyGain(s.source, volume);
+  s.alVolume = volume;
+}
+
+void SoundEngine::Impl::setPan(Slot& s, int pan) {
+  pan = clampPanScale(pan);
+  if (pan == s.alPan) return;
+  applyPan(s.source, pan);
+  s.alPan = pan;
+}
+
+void SoundEngine::Impl::setPitch(Slot& s, float pitch) {
+  if (pitch == s.alPitch) return;
+  alSourcef(s.source, AL_PITCH, pitch);
+  s.alPitch = pitch;
+}
+
 SoundEngine* SoundEngine::open() {
   const ALCint attributes[] = {ALC_FREQUENCY, kMixRate, 0};
   ALCdevice* device = nullptr;
@@ -62,15 +88,44 @@ SoundEngine* SoundEngine::open() {
     context = alcCreateContext(device, attributes);
     if (!context) alcCloseDevice(device);
   }
-  if (!context) return nullptr;
+  return context ? engineOn(device, context) : nullptr;
+}
+
+SoundEngine* SoundEngine::openLoopback() {
+  auto openLoopbackDevice =
+      reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+  if (!openLoopbackDevice) return nullptr;
+  ALCdevice* device = openLoopbackDevice(nullptr);
+  if (!device) return nullptr;
+  const ALCint attributes[] = {ALC_FREQUENCY,    kMixRate,      ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,
+                               ALC_FORMAT_TYPE_SOFT, ALC_SHORT_SOFT, 0};
+  ALCcontext* context = alcCreateContext(device, attributes);
+  if (!context) {
+    alcCloseDevice(device);
+    return nullptr;
+  }
+  return engineOn(device, context);
+}
+
+void SoundEngine::render(std::int16_t* out, int frames) {
+  static auto renderSamples =
+      reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+  std::lock_guard<std::mutex> hold(impl_->lock);
+  if (renderSamples) renderSamples(impl_->device, out, frames);
+}
+
+namespace {
+
+SoundEngine* engineOn(ALCdevice* device, ALCcontext* context) {
   if (!alcMakeContextCurrent(context)) {
     alcDestroyContext(context);
     alcCloseDevice(device);
     return nullptr;
   }
-  Impl* impl = new Impl;
+  auto* impl = new SoundEngine::Impl;
   impl->device = device;
   impl->context = context;
+  alGetError();
   for (int i = 0; i < kEngineChannels; ++i) {
     Slot& s = impl->slots[i];
     alGenSources(1, &s.source);
@@ -80,10 +135,12 @@ SoundEngine* SoundEngine::open() {
     alSourcei(s.source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
     impl->freeMask |= 1u << i;
   }
-  SoundEngine* engine = new SoundEngine(impl);
+  SoundEngine* engine = SoundEngine::create(impl);
   impl->feeder = std::thread([impl] { impl->feederLoop(); });
   return engine;
 }
+
+}  // namespace
 
 SoundEngine::SoundEngine(Impl* impl) : impl_(impl) {}
 
@@ -147,9 +204,11 @@ void SoundEngine::freeSample(Sample* sample) {
   if (!impl_->samples.erase(sample)) return;
   for (int i = 0; i < kEngineChannels; ++i) {
     Slot& s = impl_->slots[i];
-    if (s.use == Slot::kSound && s.sample == sample) {
+    if (s.use == Slot::kSound && s.sample == sample) impl_->releaseSlot(i);
+    if (s.alBuffer == sample->buffer) {  // stopped sources keep their buffer until then
       resetSource(s.source);
-      impl_->releaseSlot(i);
+      s.alBuffer = 0;
+      s.alLooping = false;
     }
   }
   alDeleteBuffers(1, &sample->buffer);
@@ -169,6 +228,7 @@ void SoundEngine::setLooping(Sample* sample, bool loop) { sample->loop = loop; }
 
 void SoundEngine::Impl::releaseSlot(int slot) {
   Slot& s = slots[slot];
+  if (s.use == Slot::kStream) s.forgetSourceState();
   s.use = Slot::kFree;
   s.sample = nullptr;
   s.stream = nullptr;
@@ -213,11 +273,17 @@ ChannelRef SoundEngine::play(Sample* sample) {
   // Until 20 ms before its end at this pitch the sound surely still plays.
   double ms = static_cast<double>(sample->frames) * 1000.0 / (sample->rate * static_cast<double>(pitch)) - 20.0;
   s.surelyPlayingUntil = ms > 1.0 && ms < 86400000.0 ? (monotonicMs() + static_cast<std::uint32_t>(ms)) | 1u : 0;
-  alSourcei(s.source, AL_BUFFER, static_cast<ALint>(sample->buffer));
-  alSourcei(s.source, AL_LOOPING, sample->loop ? AL_TRUE : AL_FALSE);
-  alSourcef(s.source, AL_PITCH, pitch);
-  e.applyGain(s.source, d.volume);
-  e.applyPan(s.source, d.pan);
+  if (s.alBuffer != sample->buffer) {
+    alSourcei(s.source, AL_BUFFER, static_cast<ALint>(sample->buffer));
+    s.alBuffer = sample->buffer;
+  }
+  if (s.alLooping != sample->loop) {
+    alSourcei(s.source, AL_LOOPING, sample->loop ? AL_TRUE : AL_FALSE);
+    s.alLooping = sample->loop;
+  }
+  e.setPitch(s, pitch);
+  e.setGain(s, d.volume);
+  e.setPan(s, d.pan);
   alSourcePlay(s.source);
   return ChannelRef{i, s.play};
 }
@@ -240,7 +306,7 @@ void SoundEngine::stop(ChannelRef ref) {
     impl_->stopPlayer(*s->stream);
     return;
   }
-  resetSource(s->source);
+  alSourceStop(s->source);
   impl_->releaseSlot(ref.slot);
 }
 
@@ -276,23 +342,31 @@ void SoundEngine::setFrequency(ChannelRef ref, int hertz) {
     if (s->stream->rate > 0) alSourcef(s->source, AL_PITCH, pitchFor(hertz, s->stream->rate));
     return;
   }
-  alSourcef(s->source, AL_PITCH, pitchFor(hertz, s->sample->rate));
+  impl_->setPitch(*s, pitchFor(hertz, s->sample->rate));
   s->surelyPlayingUntil = 0;
 }
 
 void SoundEngine::setVolume(ChannelRef ref, int volume) {
   std::lock_guard<std::mutex> hold(impl_->lock);
   if (Slot* s = liveSlot(*impl_, ref)) {
-    if (s->use == Slot::kStream) s->stream->volume = volume;
-    impl_->applyGain(s->source, volume);
+    if (s->use == Slot::kStream) {
+      s->stream->volume = volume;
+      impl_->applyGain(s->source, volume);
+    } else {
+      impl_->setGain(*s, volume);
+    }
   }
 }
 
 void SoundEngine::setPan(ChannelRef ref, int pan) {
   std::lock_guard<std::mutex> hold(impl_->lock);
   if (Slot* s = liveSlot(*impl_, ref)) {
-    if (s->use == Slot::kStream) s->stream->pan = pan;
-    impl_->applyPan(s->source, pan);
+    if (s->use == Slot::kStream) {
+      s->stream->pan = pan;
+      impl_->applyPan(s->source, pan);
+    } else {
+      impl_->setPan(*s, pan);
+    }
   }
 }
 

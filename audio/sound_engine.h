@@ -45,6 +45,10 @@ class SoundEngine {
   // Opens the default device at 44,100 Hz, once more on failure. Null when no
   // device could be opened (loads then fail, every command does nothing).
   static SoundEngine* open();
+  // An engine on OpenAL Soft's loopback device, which mixes only when asked:
+  // render() writes the next frames (16-bit stereo at 44.1 kHz) into out.
+  static SoundEngine* openLoopback();
+  void render(std::int16_t* out, int frames);
   ~SoundEngine();  // stops every player and decoder, closes the device
   SoundEngine(const SoundEngine&) = delete;
   SoundEngine& operator=(const SoundEngine&) = delete;
@@ -80,6 +84,11 @@ class SoundEngine {
 
  private:
   explicit SoundEngine(Impl* impl);
+
+ public:
+  static SoundEngine* create(Impl* impl) { return new SoundEngine(impl); }
+
+ private:
   std::unique_ptr<Impl> impl_;
   friend class MusicPlayer;
 };

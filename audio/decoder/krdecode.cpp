@@ -1,6 +1,7 @@
 // krdecode: decodes one music file for the runtime and writes its PCM to the
 // socket on descriptor 3. Run as a separate process so that a damaged file can
 // crash or hang only this process, never the game.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <fluidsynth.h>
 #include <signal.h>
@@ -83,7 +84,7 @@ bool playStream(const std::string& path, int kind) {
     sf_close(file);
     return false;
   }
-  sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+  scaleFloatSamples(file, info);
   int channels = info.channels > 2 ? 2 : info.channels;
   if (!reply(kind, info.samplerate, channels)) return true;
   std::vector<std::int16_t> in(static_cast<std::size_t>(kChunkFrames) * info.channels);
@@ -154,6 +155,31 @@ const char* soundFont() {
   return nullptr;
 }
 
+// FluidSynth and what it pulls in (GLib, audio back-ends) take longer to load
+// than the rest of this process: it is opened only for a MIDI file.
+struct Synth {
+#define KR_FLUID(name) decltype(&::name) name = nullptr;
+#define KR_FLUID_FUNCTIONS                                                                                   \
+  KR_FLUID(new_fluid_settings) KR_FLUID(fluid_settings_setnum) KR_FLUID(fluid_settings_setstr)               \
+  KR_FLUID(fluid_settings_setint) KR_FLUID(new_fluid_synth) KR_FLUID(new_fluid_player)                       \
+  KR_FLUID(fluid_synth_sfload) KR_FLUID(fluid_player_add_mem) KR_FLUID(fluid_player_play)                    \
+  KR_FLUID(fluid_player_get_status) KR_FLUID(fluid_player_get_current_tick)                                  \
+  KR_FLUID(fluid_player_get_total_ticks) KR_FLUID(fluid_synth_write_s16) KR_FLUID(delete_fluid_player)       \
+  KR_FLUID(delete_fluid_synth) KR_FLUID(delete_fluid_settings) KR_FLUID(fluid_set_log_function)
+  KR_FLUID_FUNCTIONS
+#undef KR_FLUID
+
+  bool load() {
+    void* library = dlopen("libfluidsynth.so.3", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return false;
+    bool all = true;
+#define KR_FLUID(name) all = all && (name = reinterpret_cast<decltype(name)>(dlsym(library, #name)));
+    KR_FLUID_FUNCTIONS
+#undef KR_FLUID
+    return all;
+  }
+};
+
 // A MIDI file through FluidSynth and the General MIDI SoundFont.
 bool playMidi(const std::string& path, int kind) {
   std::vector<char> bytes;
@@ -161,33 +187,34 @@ bool playMidi(const std::string& path, int kind) {
   if (recogniseSong(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) != SongFormat::kMidi)
     return false;
   const char* font = soundFont();
-  if (!font) return false;
-  for (int level = 0; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
-  fluid_settings_t* settings = new_fluid_settings();
-  fluid_settings_setnum(settings, "synth.sample-rate", kSongRate);
-  fluid_settings_setstr(settings, "player.timing-source", "sample");
-  fluid_settings_setint(settings, "synth.lock-memory", 0);
-  fluid_synth_t* synth = new_fluid_synth(settings);
-  fluid_player_t* player = synth ? new_fluid_player(synth) : nullptr;
-  bool ok = player && fluid_synth_sfload(synth, font, 1) != FLUID_FAILED &&
-            fluid_player_add_mem(player, bytes.data(), bytes.size()) == FLUID_OK &&
-            fluid_player_play(player) == FLUID_OK;
+  Synth f;
+  if (!font || !f.load()) return false;
+  for (int level = 0; level < LAST_LOG_LEVEL; ++level) f.fluid_set_log_function(level, nullptr, nullptr);
+  fluid_settings_t* settings = f.new_fluid_settings();
+  f.fluid_settings_setnum(settings, "synth.sample-rate", kSongRate);
+  f.fluid_settings_setstr(settings, "player.timing-source", "sample");
+  f.fluid_settings_setint(settings, "synth.lock-memory", 0);
+  fluid_synth_t* synth = f.new_fluid_synth(settings);
+  fluid_player_t* player = synth ? f.new_fluid_player(synth) : nullptr;
+  bool ok = player && f.fluid_synth_sfload(synth, font, 1) != FLUID_FAILED &&
+            f.fluid_player_add_mem(player, bytes.data(), bytes.size()) == FLUID_OK &&
+            f.fluid_player_play(player) == FLUID_OK;
   if (ok && reply(kind, kSongRate, 2)) {
     std::vector<std::int16_t> buffer(static_cast<std::size_t>(kChunkFrames) * 2);
     // After the last event, one second more lets the notes ring out.
     std::int64_t tail = kSongRate;
     for (std::int64_t done = 0; done < kMaxSeconds * kSongRate && tail > 0; done += kChunkFrames) {
       // The player reports its end late; the last tick is the end of the song.
-      if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING ||
-          fluid_player_get_current_tick(player) >= fluid_player_get_total_ticks(player))
+      if (f.fluid_player_get_status(player) != FLUID_PLAYER_PLAYING ||
+          f.fluid_player_get_current_tick(player) >= f.fluid_player_get_total_ticks(player))
         tail -= kChunkFrames;
-      fluid_synth_write_s16(synth, kChunkFrames, buffer.data(), 0, 2, buffer.data(), 1, 2);
+      f.fluid_synth_write_s16(synth, kChunkFrames, buffer.data(), 0, 2, buffer.data(), 1, 2);
       if (!writeAll(buffer.data(), buffer.size() * 2)) break;
     }
   }
-  if (player) delete_fluid_player(player);
-  if (synth) delete_fluid_synth(synth);
-  delete_fluid_settings(settings);
+  if (player) f.delete_fluid_player(player);
+  if (synth) f.delete_fluid_synth(synth);
+  f.delete_fluid_settings(settings);
   return ok;
 }
 

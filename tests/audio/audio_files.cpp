@@ -177,29 +177,42 @@ std::vector<Tone> toneSequence(const Recording& r) {
   bool silence = true;
   for (std::size_t at = 0; at + window <= r.left.size(); at += window) {
     double level = (rms(r.left, at, at + window) + rms(r.right, at, at + window)) / 2;
-    bool quiet = level < 0.01;
-    bool afterSilence = silence;
-    silence = quiet;
-    if (quiet) continue;
+    if (level < 0.01) {
+      silence = true;
+      continue;
+    }
     double hz = pitchHertz(r, at, at + window);
-    if (hz <= 0) continue;
+    if (hz <= 0) continue;  // a silence before it still counts for the next window
+    bool afterSilence = silence;
+    silence = false;
     if (!afterSilence && !tones.empty() && std::fabs(tones.back().hertz - hz) < 0.05 * hz) {
       Tone& t = tones.back();
       t.level = (t.level * t.seconds + level * 0.05) / (t.seconds + 0.05);
       t.seconds += 0.05;
+      t.windows.push_back(hz);
     } else {
-      tones.push_back(Tone{hz, 0.05, level, afterSilence});
+      tones.push_back(Tone{hz, 0.05, level, afterSilence, {hz}});
     }
   }
   // Windows that straddle two tones measure neither: drop such stray ones.
   std::vector<Tone> kept;
+  bool silenceBefore = false;  // a dropped window may have been the one after a silence
   for (const Tone& t : tones) {
+    silenceBefore = silenceBefore || t.afterSilence;
     if (t.seconds < 0.06) continue;
-    if (!kept.empty() && !t.afterSilence && std::fabs(kept.back().hertz - t.hertz) < 0.05 * t.hertz) {
+    bool separate = silenceBefore;
+    silenceBefore = false;
+    if (!kept.empty() && !separate && std::fabs(kept.back().hertz - t.hertz) < 0.05 * t.hertz) {
       kept.back().seconds += t.seconds;
+      kept.back().windows.insert(kept.back().windows.end(), t.windows.begin(), t.windows.end());
     } else {
       kept.push_back(t);
     }
+  }
+  for (Tone& t : kept) {
+    std::vector<double> w = t.windows;
+    std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
+    t.hertz = w[w.size() / 2];
   }
   return kept;
 }

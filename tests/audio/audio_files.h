@@ -4,6 +4,7 @@
 #pragma once
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +53,7 @@ struct Tone {
   double seconds = 0;
   double level = 0;  // mean RMS of both channels
   bool afterSilence = false;
+  std::vector<double> windows;  // the pitch of each window; hertz is their median
 };
 std::vector<Tone> toneSequence(const Recording& r);
 

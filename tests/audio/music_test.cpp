@@ -44,7 +44,9 @@ TEST(Music, StreamsInEveryFormatAndCaseTrackerSongsAndMidi) {
   std::vector<Tone> t = toneSequence(rec);
   std::string heard;
   for (const Tone& tone : t) heard += std::to_string(tone.hertz) + "/" + std::to_string(tone.seconds) + " ";
-  ASSERT_GE(t.size(), 7u) << heard;
+  for (const Segment& seg : segments(rec, 0.15))
+    heard += "[" + std::to_string(seg.start / 44.1) + "-" + std::to_string(seg.end / 44.1) + "ms] ";
+  ASSERT_GE(t.size(), 7u) << heard << r.err;
   double hertz[] = {300, 300, 400, 500, 600, trackerNoteHertz()};
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(t[i].hertz, hertz[i], hertz[i] * 0.03) << i;
   for (int i = 0; i < 5; ++i) EXPECT_NEAR(t[i].seconds, 0.3, 0.08) << i;
