@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <SDL2/SDL.h>
+
 #include "graphics/graphics_device.h"
 #include "host/host_runtime.h"
 
@@ -11,7 +13,7 @@ using namespace kr;
 using Clock = std::chrono::steady_clock;
 
 static void flipRate(HostRuntime& host, int w, int h) {
-  GraphicsDevice* device = GraphicsDevice::open(host, w, h, 0, kWindowed);
+  GraphicsDevice* device = GraphicsDevice::open(host, w, h, 0, DisplayKind::FixedWindow);
   if (!device) {
     std::printf("%dx%d: display could not be opened\n", w, h);
     return;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <SDL2/SDL.h>
+
 #include "bench/bench_module.h"
 #include "host/host_runtime.h"
 #include "runtime/command_table.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "files/file_paths.h"
+#include "files/files_state.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/graphics_state.h"
 #include "lang/kr_string.h"
@@ -32,7 +33,8 @@ void setBuffer(int buffer) {
 int graphicsBuffer() { return current() ? current()->handle() : 0; }
 
 int saveBuffer(int buffer, krString* file) {
-  std::string name = krStringTake(file), path;
+  // A name past the longest path is copied only that far and then fails to resolve.
+  std::string name = files::takePath(file), path;
   Canvas* c = bufferArgument(buffer, true);
   return c && resolveProgramPath(name, path) && c->saveBmp(path.c_str()) ? 1 : 0;
 }

@@ -16,22 +16,10 @@ std::vector<void (*)()> gReleaseHooks;
 
 constexpr int kVideoMemoryBudget = 256 << 20;
 
-HostRuntime& host() { return *currentHost(); }
-
-// Display flags for a Graphics mode argument; any other mode is an error.
-int displayFlags(int mode) {
-  switch (mode) {
-    case 0:
-      return debugFlag ? kWindowed : 0;
-    case 1:
-      return 0;
-    case 2:
-      return kWindowed;
-    case 3:
-      return kWindowed | kScaled;
-    default:
-      raiseRuntimeError("Illegal Graphics mode");
-  }
+DisplayKind displayKindArgument(int mode) {
+  DisplayKind kind;
+  if (!displayKindForMode(mode, debugFlag != 0, &kind)) raiseRuntimeError("Illegal Graphics mode");
+  return kind;
 }
 
 void closeDisplay() {
@@ -40,16 +28,16 @@ void closeDisplay() {
   GraphicsDevice* device = g.device;
   g.device = nullptr;
   g.buffer = nullptr;
-  host().closeDriver(DriverSlot::Graphics, device);
-  host().pumpMessages();
+  currentHost()->closeDriver(DriverSlot::Graphics, device);
+  currentHost()->pumpMessages();
 }
 
-bool openDisplay(int width, int height, int depth, int driverIndex, int flags) {
+bool openDisplay(int width, int height, int depth, int driverIndex, DisplayKind kind) {
   GraphicsState& g = gState;
   if (!g.haveDriver || driverIndex != 0) return false;
-  HostRuntime& h = host();
+  HostRuntime& h = *currentHost();
   g.device = h.openDriver<GraphicsDevice>(DriverSlot::Graphics, [&] {
-    return GraphicsDevice::open(h, width, height, depth, flags);
+    return GraphicsDevice::open(h, width, height, depth, kind);
   });
   return g.device != nullptr;
 }
@@ -116,10 +104,10 @@ namespace gfx {
 bool init() {
   GraphicsState& g = gState;
   g = GraphicsState();
-  g.haveDriver = SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetNumVideoDisplays() > 0;
+  g.haveDriver = GraphicsDevice::displayExists();
   if (g.haveDriver) g.modes = listDisplayModes();
   releaseDisplayObjects();
-  if (!openDisplay(400, 300, 0, 0, kWindowed)) return false;
+  if (!openDisplay(400, 300, 0, 0, DisplayKind::FixedWindow)) return false;
   resetDrawingState(false);
   return true;
 }
@@ -179,10 +167,10 @@ int availVidMem() {
 }
 
 void graphics(int width, int height, int depth, int mode) {
-  int flags = displayFlags(mode);
+  DisplayKind kind = displayKindArgument(mode);
   releaseDisplayObjects();
   closeDisplay();
-  if (!openDisplay(width, height, depth, gState.driverIndex, flags)) raiseRuntimeError("Unable to set graphics mode");
+  if (!openDisplay(width, height, depth, gState.driverIndex, kind)) raiseRuntimeError("Unable to set graphics mode");
   resetDrawingState(true);
 }
 
@@ -190,7 +178,7 @@ void endGraphics() {
   releaseDisplayObjects();
   if (!gState.programMode) return;
   closeDisplay();
-  if (!openDisplay(400, 300, 0, 0, kWindowed)) raiseRuntimeError("Unable to set graphics mode");
+  if (!openDisplay(400, 300, 0, 0, DisplayKind::FixedWindow)) raiseRuntimeError("Unable to set graphics mode");
   resetDrawingState(false);
 }
 
@@ -200,9 +188,9 @@ int backBuffer() { return gState.device ? gState.device->back()->handle() : 0; }
 int scanLine() { return gState.device ? gState.device->scanLine() : 0; }
 
 void vWait(int) {
-  host().pumpMessages();
+  currentHost()->pumpMessages();
   if (gState.device) gState.device->verticalWait();
-  host().pumpMessages();
+  currentHost()->pumpMessages();
   checkEndRequest();
 }
 
@@ -210,7 +198,7 @@ void flip(int vwait) {
   if (gState.device)
     gState.device->flip(vwait != 0);
   else
-    host().pumpMessages();
+    currentHost()->pumpMessages();
   checkEndRequest();
 }
 

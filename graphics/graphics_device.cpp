@@ -6,6 +6,7 @@
 #include <cstring>
 #include <chrono>
 #include <climits>
+#include <system_error>
 
 namespace kr {
 
@@ -93,9 +94,9 @@ std::vector<GraphicsMode> listDisplayModes() {
 
 // ---- presentation geometry ----
 
-SDL_Rect presentationRect(int kind, int canvasW, int canvasH, int outW, int outH) {
-  if (kind == kScaledWindow) return SDL_Rect{0, 0, outW, outH};
-  if (kind == kFullScreen) {
+SDL_Rect presentationRect(DisplayKind kind, int canvasW, int canvasH, int outW, int outH) {
+  if (kind == DisplayKind::ScaledWindow) return SDL_Rect{0, 0, outW, outH};
+  if (kind == DisplayKind::FullScreen) {
     // Fit by the tighter side, in integers: w / h kept.
     std::int64_t w = outW, h = static_cast<std::int64_t>(outW) * canvasH / canvasW;
     if (h > outH) h = outH, w = static_cast<std::int64_t>(outH) * canvasW / canvasH;
@@ -105,10 +106,10 @@ SDL_Rect presentationRect(int kind, int canvasW, int canvasH, int outW, int outH
   return SDL_Rect{0, 0, std::min(canvasW, outW), std::min(canvasH, outH)};
 }
 
-void outputToCanvas(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* cx, int* cy) {
+void outputToCanvas(DisplayKind kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* cx, int* cy) {
   std::int64_t px = x, py = y;
   SDL_Rect shown = presentationRect(kind, canvasW, canvasH, outW, outH);
-  if (kind != kFixedWindow && shown.w > 0 && shown.h > 0) {
+  if (kind != DisplayKind::FixedWindow && shown.w > 0 && shown.h > 0) {
     px = (px - shown.x) * canvasW / shown.w;
     py = (py - shown.y) * canvasH / shown.h;
     if (x < shown.x) px = -1;  // left of the picture: division truncated toward 0
@@ -120,10 +121,10 @@ void outputToCanvas(int kind, int canvasW, int canvasH, int outW, int outH, int 
 
 static std::int64_t divideRoundingUp(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
 
-void canvasToOutput(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy) {
+void canvasToOutput(DisplayKind kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy) {
   std::int64_t px = x, py = y;
   SDL_Rect shown = presentationRect(kind, canvasW, canvasH, outW, outH);
-  if (kind != kFixedWindow && canvasW > 0 && canvasH > 0) {
+  if (kind != DisplayKind::FixedWindow && canvasW > 0 && canvasH > 0) {
     // Rounded up: the first output pixel that maps back to (x, y).
     px = shown.x + divideRoundingUp(px * shown.w, canvasW);
     py = shown.y + divideRoundingUp(py * shown.h, canvasH);
@@ -134,9 +135,11 @@ void canvasToOutput(int kind, int canvasW, int canvasH, int outW, int outH, int 
 
 // ---- opening and closing ----
 
-GraphicsDevice* GraphicsDevice::open(HostRuntime& host, int width, int height, int depth, int flags) {
+bool GraphicsDevice::displayExists() { return SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetNumVideoDisplays() > 0; }
+
+GraphicsDevice* GraphicsDevice::open(HostRuntime& host, int width, int height, int depth, DisplayKind kind) {
   if (width < 1 || height < 1 || width > Canvas::kMaxSide || height > Canvas::kMaxSide) return nullptr;
-  int kind = !(flags & kWindowed) ? kFullScreen : (flags & kScaled) ? kScaledWindow : kFixedWindow;
+  if (kind == DisplayKind::None) return nullptr;
   host.setBusy(true);
   auto* device = new GraphicsDevice(host, kind);
   if (!device->start(width, height, depth)) {
@@ -150,7 +153,7 @@ GraphicsDevice* GraphicsDevice::open(HostRuntime& host, int width, int height, i
 bool GraphicsDevice::start(int width, int height, int depth) {
   SDL_Window* window = host_.window();
   if (!window || !repaintEventType()) return false;
-  if (kind_ == kFullScreen) {
+  if (kind_ == DisplayKind::FullScreen) {
     // Every depth offers the same fills, copies and colour keys, so depth 0
     // settles on the first one tried.
     if (depth == 0) depth = 16;
@@ -159,7 +162,7 @@ bool GraphicsDevice::start(int width, int height, int depth) {
     depth = desktopDepth(window);
   }
   if (!makeCanvases(width, height, depth) || !showWindow(window, width, height)) return false;
-  host_.setGraphicsModeKind(kind_);
+  host_.setDisplayKind(kind_);
   if (!makeRenderer(depth)) return false;
   measureRefresh(window);
   front_->clear();
@@ -174,7 +177,7 @@ bool GraphicsDevice::makeCanvases(int width, int height, int depth) {
   PixelFormat format = PixelFormat::forDepth(depth);
   auto frontStore = PixelStore::create(width, height, format);
   if (!frontStore) return false;
-  auto backStore = kind_ == kFullScreen ? PixelStore::create(width, height, format) : frontStore;
+  auto backStore = kind_ == DisplayKind::FullScreen ? PixelStore::create(width, height, format) : frontStore;
   if (!backStore) return false;
   front_ = std::make_unique<Canvas>(this, frontStore);
   back_ = std::make_unique<Canvas>(this, backStore);
@@ -182,16 +185,45 @@ bool GraphicsDevice::makeCanvases(int width, int height, int depth) {
 }
 
 bool GraphicsDevice::showWindow(SDL_Window* window, int width, int height) {
-  if (kind_ == kFullScreen) return coverDesktop(window);
+  if (kind_ == DisplayKind::FullScreen) return coverDesktop(window);
   bool neverShown = SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN;
-  SDL_SetWindowResizable(window, kind_ == kScaledWindow ? SDL_TRUE : SDL_FALSE);
+  SDL_Rect before;
+  SDL_GetWindowPosition(window, &before.x, &before.y);
+  SDL_GetWindowSize(window, &before.w, &before.h);
+  SDL_SetWindowResizable(window, kind_ == DisplayKind::ScaledWindow ? SDL_TRUE : SDL_FALSE);
   // A scaled window keeps the size it has; one never shown gets the canvas size.
-  if (kind_ == kFixedWindow || neverShown) SDL_SetWindowSize(window, width, height);
-  // The host's window starts as a hidden 1 x 1 placeholder: its first showing
-  // is centred on the desktop rather than hanging from the placeholder's spot.
-  if (neverShown) SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  SDL_Rect after{0, 0, before.w, before.h};
+  if (kind_ == DisplayKind::FixedWindow || neverShown) {
+    after.w = width, after.h = height;
+    SDL_SetWindowSize(window, width, height);
+  }
+  placeWindow(window, neverShown ? nullptr : &before, after);
   SDL_ShowWindow(window);
+  // The system may map the window where it last knew it; once SDL has heard
+  // where it really is, place it again.
+  SDL_PumpEvents();
+  SDL_SetWindowPosition(window, after.x, after.y);
   return true;
+}
+
+// The host's window starts as a hidden 1 x 1 placeholder, so its first showing
+// is centred here by the size it is given, not left to the window system
+// (which centres by the size it knew last). Later it keeps its centre as its
+// size changes, moved back whole onto the desktop where it would hang over.
+void GraphicsDevice::placeWindow(SDL_Window* window, const SDL_Rect* before, SDL_Rect& after) {
+  SDL_Rect desktop;
+  int display = windowDisplay(window);
+  if (SDL_GetDisplayUsableBounds(display, &desktop) != 0 && SDL_GetDisplayBounds(display, &desktop) != 0)
+    desktop = SDL_Rect{0, 0, after.w, after.h};
+  const SDL_Rect& around = before ? *before : desktop;
+  after.x = around.x + (around.w - after.w) / 2;
+  after.y = around.y + (around.h - after.h) / 2;
+  after.x = std::min(after.x, desktop.x + desktop.w - after.w);
+  after.y = std::min(after.y, desktop.y + desktop.h - after.h);
+  // A window larger than the desktop shows its top-left corner.
+  after.x = std::max(after.x, desktop.x);
+  after.y = std::max(after.y, desktop.y);
+  SDL_SetWindowPosition(window, after.x, after.y);
 }
 
 void GraphicsDevice::measureRefresh(SDL_Window* window) {
@@ -259,7 +291,7 @@ GraphicsDevice::~GraphicsDevice() {
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (coveringDesktop_ && host_.window()) restoreWindow(host_.window());
-  host_.setGraphicsModeKind(kNoGraphics);
+  host_.setDisplayKind(DisplayKind::None);
   host_.setBusy(false);
 }
 
@@ -306,7 +338,7 @@ void GraphicsDevice::present() {
   // Layout in window units, drawn in output pixels (more of them on high-DPI screens).
   SDL_Rect shown = presentationRect(kind_, f.width(), f.height(), windowW, windowH);
   SDL_Rect source{0, 0, f.width(), f.height()};
-  if (kind_ == kFixedWindow) source.w = shown.w, source.h = shown.h;
+  if (kind_ == DisplayKind::FixedWindow) source.w = shown.w, source.h = shown.h;
   SDL_Rect target{static_cast<int>(static_cast<std::int64_t>(shown.x) * outW / windowW),
                   static_cast<int>(static_cast<std::int64_t>(shown.y) * outH / windowH),
                   static_cast<int>(static_cast<std::int64_t>(shown.w) * outW / windowW),
@@ -320,7 +352,7 @@ void GraphicsDevice::present() {
 void GraphicsDevice::flip(bool waitForBlank) {
   host_.pumpMessages();
   bool show;
-  if (kind_ == kFullScreen) {
+  if (kind_ == DisplayKind::FullScreen) {
     front_->exchangePixels(*back_);
     show = true;
   } else {
@@ -425,9 +457,14 @@ void GraphicsDevice::onResume() { present(); }
 
 // ---- refresh timer ----
 
+// Without the thread (no memory for its stack) the display still works: front
+// buffer drawing then reaches the screen at the next Flip or exposure.
 void GraphicsDevice::startRefreshTimer() {
   refreshStop_ = false;
-  refreshThread_ = std::thread([this] { refreshLoop(); });
+  try {
+    refreshThread_ = std::thread([this] { refreshLoop(); });
+  } catch (const std::system_error&) {
+  }
 }
 
 void GraphicsDevice::stopRefreshTimer() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "graphics/canvas.h"
+#include "graphics/display_kind.h"
 #include "host/host_runtime.h"
 
 namespace kr {
@@ -21,9 +22,6 @@ namespace kr {
 struct GraphicsMode {
   int width, height, depth;
 };
-
-// Display flags of an open request.
-enum DisplayFlags { kWindowed = 1, kScaled = 2 };
 
 // The display's modes: each resolution it reports, then the usual game
 // resolutions that fit the desktop, each at depths 16, 24 and 32.
@@ -33,22 +31,24 @@ std::vector<GraphicsMode> listDisplayModes();
 // Fixed windows show it one to one from the top-left; scaled windows stretch
 // it over the output; full screen scales it to fit with its aspect ratio kept,
 // centred between black borders.
-SDL_Rect presentationRect(int kind, int canvasW, int canvasH, int outW, int outH);
+SDL_Rect presentationRect(DisplayKind kind, int canvasW, int canvasH, int outW, int outH);
 // Maps a point of the output back to the canvas pixel under it, clamped to the canvas.
-void outputToCanvas(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* cx, int* cy);
+void outputToCanvas(DisplayKind kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* cx, int* cy);
 // The output position showing canvas pixel (x, y), so that outputToCanvas
 // gives the pixel back wherever the picture is shown enlarged.
-void canvasToOutput(int kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy);
+void canvasToOutput(DisplayKind kind, int canvasW, int canvasH, int outW, int outH, int x, int y, int* ox, int* oy);
 
 class GraphicsDevice : public Driver {
  public:
   // Null (with nothing left behind) when the display cannot be opened.
-  static GraphicsDevice* open(HostRuntime& host, int width, int height, int depth, int flags);
+  static GraphicsDevice* open(HostRuntime& host, int width, int height, int depth, DisplayKind kind);
+  // True when the video system runs and reports at least one display.
+  static bool displayExists();
   ~GraphicsDevice() override;
 
   Canvas* front() const { return front_.get(); }
   Canvas* back() const { return back_.get(); }
-  int modeKind() const { return kind_; }
+  DisplayKind kind() const { return kind_; }
 
   // Canvases made on this device, freed when it closes.
   Canvas* createCanvas(int width, int height);
@@ -68,12 +68,13 @@ class GraphicsDevice : public Driver {
   void onResume() override;
 
  private:
-  GraphicsDevice(HostRuntime& host, int kind) : host_(host), kind_(kind) {}
+  GraphicsDevice(HostRuntime& host, DisplayKind kind) : host_(host), kind_(kind) {}
   bool start(int width, int height, int depth);
   bool coverDesktop(SDL_Window* window);
   void restoreWindow(SDL_Window* window);
   bool makeCanvases(int width, int height, int depth);
   bool showWindow(SDL_Window* window, int width, int height);
+  static void placeWindow(SDL_Window* window, const SDL_Rect* before, SDL_Rect& after);
   bool makeRenderer(int depth);
   void measureRefresh(SDL_Window* window);
   void present();
@@ -84,7 +85,7 @@ class GraphicsDevice : public Driver {
   std::int64_t nextBlankNs() const;
 
   HostRuntime& host_;
-  int kind_;
+  DisplayKind kind_;
   std::unique_ptr<Canvas> front_, back_;
   std::unordered_set<Canvas*> canvases_;
   bool coveringDesktop_ = false;

@@ -1,5 +1,6 @@
 #include "host/host_runtime.h"
 
+#include <SDL2/SDL.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -7,9 +8,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "host/timers.h"
 #include "runtime/runtime_api.h"
+#include "runtime/text_encoding.h"
 
 extern char** environ;
 
@@ -17,7 +20,7 @@ namespace kr {
 
 namespace {
 
-HostRuntime* gHost = nullptr;
+std::atomic<HostRuntime*> gHost{nullptr};
 bool gHostExists = false;
 Uint32 gPauseEvent = 0;  // pause, resume and wake-up are three consecutive user events
 
@@ -42,21 +45,30 @@ bool displayAvailable() {
 
 }  // namespace
 
-HostRuntime* currentHost() { return gHost; }
-void setCurrentHost(HostRuntime* host) { gHost = host; }
+HostRuntime* currentHost() { return gHost.load(std::memory_order_acquire); }
+void setCurrentHost(HostRuntime* host) { gHost.store(host, std::memory_order_release); }
 
 void showMessageBox(const char* caption, const char* text) {
-  if (caption && *caption)
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+  std::string utf8Caption, utf8Text;
+  try {
+    utf8Caption = windows1252ToUtf8(caption ? caption : "");
+    utf8Text = windows1252ToUtf8(text);
+  } catch (const std::exception&) {
+    utf8Text = "Out of memory";  // the box must still say something
+  }
+  if (!utf8Caption.empty())
+    std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
   else
-    std::fprintf(stderr, "%s\n", text);
+    std::fprintf(stderr, "%s\n", utf8Text.c_str());
   std::fflush(stderr);
   if (displayAvailable())
-    SDL_ShowSimpleMessageBox(0, caption && *caption ? caption : "Error", text, nullptr);
+    SDL_ShowSimpleMessageBox(0, utf8Caption.empty() ? "Error" : utf8Caption.c_str(), utf8Text.c_str(), nullptr);
 }
 
 HostRuntime* HostRuntime::create(void* instance, Debugger* debugger, int windowFlags) {
   if (gHostExists) return nullptr;
+  // SIGINT and SIGTERM are the runtime's own (runtime/close_signals.h).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
     return nullptr;
@@ -86,12 +98,14 @@ HostRuntime* HostRuntime::create(void* instance, Debugger* debugger, int windowF
 void HostRuntime::destroy(HostRuntime* host) {
   if (!host) return;
   delete host;
-  if (gHost == host) gHost = nullptr;
+  if (currentHost() == host) setCurrentHost(nullptr);
   gHostExists = false;
 }
 
 HostRuntime::~HostRuntime() {
-  while (!timers_.empty()) freeTimer(*timers_.begin());
+  stopTimingThread();  // before the timers go: the thread reads them
+  for (Timer* timer : timers_) delete timer;
+  timers_.clear();
   for (DriverSlot slot : {DriverSlot::Audio, DriverSlot::Graphics, DriverSlot::Input})
     closeDriver(slot, driver(slot));
   if (window_) SDL_DestroyWindow(window_);
@@ -110,7 +124,7 @@ void HostRuntime::closeDriver(DriverSlot slot, Driver* d) {
 void HostRuntime::pumpMessages() {
   lastPumpMs_ = milliSecs();
   for (;;) {
-    if (busy_) reportError("BUSY!");
+    if (busy_) reportOutcome(Outcome::Failed, "BUSY!");
     SDL_Event event;
     if (suspended_ && !endRequested_) {
       if (!SDL_WaitEvent(&event)) return;
@@ -130,21 +144,21 @@ void HostRuntime::pumpMessages() {
 void HostRuntime::handleEvent(const SDL_Event& event) {
   if (busy_) return;
   if (event.type == SDL_QUIT) {
-    closeRequested();
+    requestEnd();
     return;
   }
   if (event.type == SDL_WINDOWEVENT && event.window.windowID == SDL_GetWindowID(window_)) {
     switch (event.window.event) {
       case SDL_WINDOWEVENT_CLOSE:
-        closeRequested();
+        requestEnd();
         return;
       case SDL_WINDOWEVENT_FOCUS_LOST:
       case SDL_WINDOWEVENT_MINIMIZED:
-        if (modeKind_ == kFullScreen && !suspended_) pauseAction();
+        if (displayKind_ == DisplayKind::FullScreen && !suspended_) pauseAction();
         break;
       case SDL_WINDOWEVENT_FOCUS_GAINED:
       case SDL_WINDOWEVENT_RESTORED:
-        if (modeKind_ == kFullScreen && suspended_) resumeAction();
+        if (displayKind_ == DisplayKind::FullScreen && suspended_) resumeAction();
         break;
       default:
         break;
@@ -152,12 +166,6 @@ void HostRuntime::handleEvent(const SDL_Event& event) {
   }
   for (Driver* d : drivers_)
     if (d) d->onEvent(event);
-}
-
-void HostRuntime::closeRequested() {
-  debugger_ = nullptr;
-  endRequested_ = true;
-  postWakeUp();
 }
 
 void HostRuntime::requestEnd() {
@@ -168,7 +176,7 @@ void HostRuntime::requestEnd() {
 
 Debugger* HostRuntime::takeDebugger() { return debugger_.exchange(nullptr); }
 
-void HostRuntime::reportError(const char* message) {
+void HostRuntime::reportOutcome(Outcome outcome, const char* message) {
   Debugger* d = takeDebugger();
   if (!d) return;
   endRequested_ = true;
@@ -177,19 +185,10 @@ void HostRuntime::reportError(const char* message) {
     pauseRequestAction();
     pumpMessages();
   }
-  d->debugError(message);
-}
-
-void HostRuntime::reportEnd(const char* message) {
-  Debugger* d = takeDebugger();
-  if (!d) return;
-  endRequested_ = true;
-  postWakeUp();
-  if (!suspended_) {
-    pauseRequestAction();
-    pumpMessages();
-  }
-  d->debugInfo(message);
+  if (outcome == Outcome::Failed)
+    d->debugError(message);
+  else
+    d->debugInfo(message);
 }
 
 void HostRuntime::log(const char* text) {
@@ -207,7 +206,7 @@ void HostRuntime::traceLeave() {
 
 void HostRuntime::pauseAction() {
   busy_ = true;
-  if (modeKind_ == kFullScreen)
+  if (displayKind_ == DisplayKind::FullScreen)
     for (Driver* d : drivers_)
       if (d) d->onPause();
   busy_ = false;
@@ -217,7 +216,7 @@ void HostRuntime::pauseAction() {
 
 void HostRuntime::resumeAction() {
   busy_ = true;
-  if (modeKind_ == kFullScreen)
+  if (displayKind_ == DisplayKind::FullScreen)
     for (Driver* d : drivers_)
       if (d) d->onResume();
   suspended_ = false;
@@ -229,12 +228,12 @@ void HostRuntime::resumeAction() {
 // comes forward; the pause itself is done here rather than left to a focus
 // event, which a window manager may deliver late or never.
 void HostRuntime::pauseRequestAction() {
-  if (modeKind_ == kFullScreen) SDL_MinimizeWindow(window_);
+  if (displayKind_ == DisplayKind::FullScreen) SDL_MinimizeWindow(window_);
   if (!suspended_) pauseAction();
 }
 
 void HostRuntime::resumeRequestAction() {
-  if (modeKind_ == kFullScreen) {
+  if (displayKind_ == DisplayKind::FullScreen) {
     SDL_RestoreWindow(window_);
     SDL_RaiseWindow(window_);
   }
@@ -250,7 +249,9 @@ void HostRuntime::stop() {
   pumpMessages();
 }
 
-void HostRuntime::setTitle(const std::string& title) { SDL_SetWindowTitle(window_, title.c_str()); }
+void HostRuntime::setTitle(const char* title, std::size_t length) {
+  SDL_SetWindowTitle(window_, windows1252ToUtf8(title, length).c_str());
+}
 
 std::uint32_t HostRuntime::milliSecs() {
   timespec ts;
@@ -272,9 +273,9 @@ void HostRuntime::delay(int millisecs) {
   }
 }
 
-void HostRuntime::execCommandLine(const std::string& commandLine) {
+void HostRuntime::execCommandLine(const char* commandLine) {
   pumpMessages();
-  const char* argv[] = {"/bin/sh", "-c", commandLine.c_str(), nullptr};
+  const char* argv[] = {"/bin/sh", "-c", commandLine, nullptr};
   // The program inherits no handles of the runtime: only standard input, output and error.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

@@ -3,14 +3,16 @@
 // carries the end request, reports to the debugger and holds the driver slots
 // that the command groups open and close.
 #pragma once
-#include <SDL2/SDL.h>
-
 #include <atomic>
 #include <cstdint>
 #include <set>
-#include <string>
+
+#include "graphics/display_kind.h"
 
 class Debugger;
+// Only the host and the drivers below it see SDL itself.
+union SDL_Event;
+struct SDL_Window;
 
 namespace kr {
 
@@ -26,8 +28,6 @@ class Driver {
 
 enum class DriverSlot { Audio, Input, Graphics, FileSystem, Count };
 
-enum GraphicsModeKind { kNoGraphics = 0, kScaledWindow = 1, kFixedWindow = 2, kFullScreen = 3 };
-
 struct Timer;
 
 class HostRuntime {
@@ -41,18 +41,21 @@ class HostRuntime {
   bool suspended() const { return suspended_; }
   void stop();
 
-  // Debugger paths. Error and end reports detach the debugger first.
-  void reportError(const char* message);
-  void reportEnd(const char* message);
+  // The one report that ends a run: a runtime error ("debugError") or the
+  // program's end ("debugInfo"). Only the first reaches the debugger, which is
+  // detached first; the run is then asked to end.
+  enum class Outcome { Ended, Failed };
+  void reportOutcome(Outcome outcome, const char* message);
   void log(const char* text);
   void traceStmt(int a, int b);
   void traceEnter(int a, int b, int c);
   void traceLeave();
   Debugger* debugger() const { return debugger_; }
 
-  void setTitle(const std::string& title);
+  // Texts are Windows-1252, as programs hold them.
+  void setTitle(const char* title, std::size_t length);
   void delay(int millisecs);
-  void execCommandLine(const std::string& commandLine);
+  void execCommandLine(const char* commandLine);
   static std::uint32_t milliSecs();
 
   Timer* createTimer(int hertz);
@@ -74,8 +77,8 @@ class HostRuntime {
   Driver* driver(DriverSlot slot) const { return drivers_[static_cast<int>(slot)]; }
 
   SDL_Window* window() const { return window_; }
-  int graphicsModeKind() const { return modeKind_; }
-  void setGraphicsModeKind(int kind) { modeKind_ = kind; }
+  DisplayKind displayKind() const { return displayKind_; }
+  void setDisplayKind(DisplayKind kind) { displayKind_ = kind; }
   bool busy() const { return busy_; }
   void setBusy(bool busy) { busy_ = busy; }
 
@@ -88,14 +91,14 @@ class HostRuntime {
   static void postPauseRequest();
   static void postResumeRequest();
   static void postWakeUp();
-  // Thread-safe: what asyncEnd does.
+  // Thread-safe: the close request (window closed, asyncEnd, a first SIGINT or
+  // SIGTERM). The debugger is detached; the next blocking command ends the run.
   void requestEnd();
 
  private:
   HostRuntime() = default;
   ~HostRuntime();
   void handleEvent(const SDL_Event& event);
-  void closeRequested();
   Debugger* takeDebugger();
 
   SDL_Window* window_ = nullptr;
@@ -105,17 +108,19 @@ class HostRuntime {
   std::atomic<bool> endRequested_{false};
   bool suspended_ = false;
   bool busy_ = false;
-  int modeKind_ = kNoGraphics;
+  DisplayKind displayKind_ = DisplayKind::None;
   std::uint32_t lastPumpMs_ = 0;
   std::set<Timer*> timers_;
 };
 
-// The host of the current run (null outside a run).
+// The host of the run in progress, null outside a run. Safe from any thread
+// (a development environment's asyncEnd, the signal watcher).
 HostRuntime* currentHost();
 void setCurrentHost(HostRuntime* host);
 
 // Shows a message box (never blocking where no display exists) and writes
-// "CAPTION: TEXT" (or "TEXT" without a caption) to standard error.
+// "CAPTION: TEXT" (or "TEXT" without a caption) to standard error. Both texts
+// are Windows-1252.
 void showMessageBox(const char* caption, const char* text);
 
 }  // namespace kr

@@ -2,51 +2,147 @@
 
 #include <time.h>
 
+#include <algorithm>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "host/host_runtime.h"
 #include "runtime/errors.h"
 
 namespace kr {
 
-void Timer::start() {
-  if (periodMs <= 0) return;
-  thread = std::thread([this] {
-    // Deadlines are absolute (steady_clock is CLOCK_MONOTONIC), so ticks do not drift.
-    auto next = std::chrono::steady_clock::now();
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      next += std::chrono::milliseconds(periodMs);
-      if (signal.wait_until(lock, next, [this] { return stopping; })) return;
-      ticksPut.fetch_add(1, std::memory_order_release);
-      signalled = true;
-      signal.notify_all();
-    }
-  });
-}
+namespace {
 
-void Timer::stopTicking() {
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    stopping = true;
+// A small stack: the loop needs a few hundred bytes, and a run's address space
+// is better left to the game.
+constexpr std::size_t kTimingStackBytes = 64 * 1024;
+
+class TimingThread {
+ public:
+  bool add(Timer* timer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!running_ && !start()) return false;
+    timer->next = std::chrono::steady_clock::now() + std::chrono::milliseconds(timer->periodMs);
+    due_.push_back(timer);
+    std::push_heap(due_.begin(), due_.end(), later);
+    wake_.notify_one();
+    return true;
   }
-  signal.notify_all();
-  if (thread.joinable()) thread.join();
+
+  void remove(Timer* timer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find(due_.begin(), due_.end(), timer);
+    if (it == due_.end()) return;
+    due_.erase(it);
+    std::make_heap(due_.begin(), due_.end(), later);
+    wake_.notify_one();
+  }
+
+  bool wait(Timer* timer, int timeoutMs, std::uint32_t* ticks) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    bool got = timer->event.wait_for(lock, std::chrono::milliseconds(timeoutMs), [timer] { return timer->signalled; });
+    if (got) timer->signalled = false;
+    *ticks = timer->ticksPut;
+    return got;
+  }
+
+  void stop() {
+    pthread_t thread;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!running_) return;
+      stopping_ = true;
+      wake_.notify_one();
+      thread = thread_;
+    }
+    pthread_join(thread, nullptr);
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = stopping_ = false;
+    due_.clear();
+  }
+
+ private:
+  // Heap order: the earliest deadline on top.
+  static bool later(const Timer* a, const Timer* b) { return a->next > b->next; }
+
+  // With the lock held. pthread directly: std::thread cannot set a stack size.
+  bool start() {
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return false;
+    pthread_attr_setstacksize(&attr, kTimingStackBytes);
+    bool ok = pthread_create(&thread_, &attr, &TimingThread::main, this) == 0;
+    pthread_attr_destroy(&attr);
+    running_ = ok;
+    return ok;
+  }
+
+  static void* main(void* self) {
+    static_cast<TimingThread*>(self)->loop();
+    return nullptr;
+  }
+
+  void loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+      if (due_.empty()) {
+        wake_.wait(lock);
+        continue;
+      }
+      auto now = std::chrono::steady_clock::now();
+      if (due_.front()->next > now) {
+        wake_.wait_until(lock, due_.front()->next);
+        continue;
+      }
+      while (!due_.empty() && due_.front()->next <= now) {
+        std::pop_heap(due_.begin(), due_.end(), later);
+        Timer* timer = due_.back();
+        ++timer->ticksPut;
+        timer->signalled = true;
+        timer->event.notify_all();
+        // Deadlines are absolute, so ticks do not drift.
+        timer->next += std::chrono::milliseconds(timer->periodMs);
+        std::push_heap(due_.begin(), due_.end(), later);
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<Timer*> due_;
+  pthread_t thread_{};
+  bool running_ = false;
+  bool stopping_ = false;
+};
+
+TimingThread gTiming;
+
+}  // namespace
+
+bool startTicking(Timer* timer) {
+  if (timer->periodMs <= 0) return true;
+  try {
+    return gTiming.add(timer);
+  } catch (const std::exception&) {  // no memory for the heap
+    return false;
+  }
 }
 
-bool Timer::waitEvent(int timeoutMs) {
-  std::unique_lock<std::mutex> lock(mutex);
-  bool got = signal.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [this] { return signalled || stopping; });
-  if (!got || !signalled) return false;
-  signalled = false;
-  return true;
+void stopTicking(Timer* timer) { gTiming.remove(timer); }
+
+bool waitTimerEvent(Timer* timer, int timeoutMs, std::uint32_t* ticks) {
+  return gTiming.wait(timer, timeoutMs, ticks);
 }
+
+void stopTimingThread() { gTiming.stop(); }
 
 Timer* HostRuntime::createTimer(int hertz) {
   if (hertz == 0) raiseRuntimeError("Integer divide by zero");
   auto* timer = new Timer;
-  timer->host = this;
   timer->periodMs = 1000 / hertz;
-  timer->start();
+  // A timer the thread cannot serve is refused: it exists but never ticks.
+  if (!startTicking(timer)) timer->periodMs = 0;
   timers_.insert(timer);
   return timer;
 }
@@ -55,9 +151,10 @@ int HostRuntime::waitTimer(Timer* timer) {
   // A handle that is not a live timer is waited on like a timer that never
   // ticks, without touching it.
   bool live = timers_.count(timer) != 0;
+  std::uint32_t ticks = 0;
   for (;;) {
     if (endRequested_) return 0;
-    if (live && timer->waitEvent(1000)) break;
+    if (live && waitTimerEvent(timer, 1000, &ticks)) break;
     if (!live) {
       timespec ts{1, 0};
       nanosleep(&ts, nullptr);
@@ -67,8 +164,8 @@ int HostRuntime::waitTimer(Timer* timer) {
   // Serve the window at least every 100 ms even when the timer keeps ticking, so
   // a loop paced only by WaitTimer still notices the window being closed.
   if (milliSecs() - lastPumpMs_ >= 100) pumpMessages();
-  std::uint32_t n = timer->ticksPut.load(std::memory_order_acquire) - timer->ticksGot;
-  timer->ticksGot += n;
+  std::uint32_t n = ticks - timer->ticksGot;
+  timer->ticksGot = ticks;
   return static_cast<int>(n);
 }
 
@@ -76,7 +173,7 @@ void HostRuntime::freeTimer(Timer* timer) {
   auto it = timers_.find(timer);
   if (it == timers_.end()) return;
   timers_.erase(it);
-  timer->stopTicking();
+  stopTicking(timer);
   delete timer;
 }
 

@@ -1,6 +1,5 @@
 // The reader of the module's data table, the arithmetic helpers compiled code
 // does not expand inline, and RuntimeStats.
-#include <fpu_control.h>
 
 #include <climits>
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <cstring>
 
 #include "lang/language_support.h"
+#include "runtime/x87.h"
 #include "runtime/errors.h"
 
 namespace kr {
@@ -37,19 +37,9 @@ int truncateToInt(float f) {
 
 // While a module runs the x87 works at 24-bit precision; the C library's maths
 // expects at least double precision to give its documented results.
-class DoublePrecision {
+class DoublePrecision : public x87::PrecisionScope {
  public:
-  DoublePrecision() {
-    _FPU_GETCW(saved_);
-    fpu_control_t word = (saved_ & ~_FPU_EXTENDED) | _FPU_DOUBLE;
-    _FPU_SETCW(word);
-  }
-  ~DoublePrecision() { _FPU_SETCW(saved_); }
-  DoublePrecision(const DoublePrecision&) = delete;
-  DoublePrecision& operator=(const DoublePrecision&) = delete;
-
- private:
-  fpu_control_t saved_;
+  DoublePrecision() : x87::PrecisionScope(x87::kPrecisionDouble) {}
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <string>
 
 #include "lang/language_support.h"
 #include "runtime/errors.h"
@@ -216,7 +218,13 @@ void krStringDelete(krString* s) {
 
 std::string krStringTake(krString* s) {
   if (!s) return std::string();
-  std::string text(s->data, s->length);
+  std::string text;
+  try {
+    text.assign(s->data, s->length);
+  } catch (const std::exception&) {  // bad_alloc, or length_error past max_size
+    deleteRecord(s);
+    outOfMemory();
+  }
   deleteRecord(s);
   return text;
 }

@@ -17,8 +17,22 @@ krString* krStringNew(const char* bytes, std::size_t length);  // a new temporar
 krString* krStringNew(const std::string& text);
 void krStringDelete(krString* s);  // null is the empty string: nothing to do
 
-// Copies the text and releases the record. Null gives "".
+// Copies the text and releases the record. Null gives "". A text too long to
+// copy is released and raises "Out of memory".
 std::string krStringTake(krString* s);
+
+// Owns a string argument for the length of a command that only reads it in
+// place (krStringData), releasing it on every way out, errors included.
+class StringArgument {
+ public:
+  explicit StringArgument(krString* s) : s_(s) {}
+  ~StringArgument() { krStringDelete(s_); }
+  StringArgument(const StringArgument&) = delete;
+  StringArgument& operator=(const StringArgument&) = delete;
+
+ private:
+  krString* s_;
+};
 
 // Borrowed views; null reads as "". The text is always NUL-terminated.
 const char* krStringData(const krString* s);

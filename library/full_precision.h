@@ -2,19 +2,13 @@
 // compute at full precision inside a FullPrecision scope and round once to a
 // float when they return.
 #pragma once
+#include "runtime/x87.h"
 
 namespace kr {
 
 class FullPrecision {
  public:
-  FullPrecision() {
-    asm volatile("fnstcw %0" : "=m"(saved_));
-    unsigned short full = static_cast<unsigned short>(saved_ | kPrecisionBits);
-    asm volatile("fldcw %0" : : "m"(full) : "memory");
-  }
-  ~FullPrecision() { asm volatile("fldcw %0" : : "m"(saved_) : "memory"); }
-  FullPrecision(const FullPrecision&) = delete;
-  FullPrecision& operator=(const FullPrecision&) = delete;
+  FullPrecision() : scope_(x87::kPrecisionExtended) {}
 
   // Ties a value to this point of the scope: arithmetic on the returned value
   // cannot be scheduled before the control word was set, nor a value pinned
@@ -25,8 +19,7 @@ class FullPrecision {
   }
 
  private:
-  static constexpr unsigned short kPrecisionBits = 0x300;  // 64-bit mantissa
-  unsigned short saved_;
+  x87::PrecisionScope scope_;
 };
 
 // Rounds a full-precision value to a float through memory, so the x87 stack

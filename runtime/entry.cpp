@@ -14,6 +14,7 @@
 #include "runtime/module_source.h"
 #include "runtime/runtime_api.h"
 #include "runtime/program_dir.h"
+#include "runtime/text_encoding.h"
 
 namespace kr {
 namespace {
@@ -78,10 +79,17 @@ class ConsoleDebugger final : public Debugger {
 
  private:
   static void line(const char* kind, const char* text) {
-    if (text)
-      std::fprintf(stderr, "%s: %s\n", kind, text);
-    else
+    if (text) {
+      std::string utf8;
+      try {
+        utf8 = windows1252ToUtf8(text);
+      } catch (const std::exception&) {
+        utf8 = "(text too long to show)";
+      }
+      std::fprintf(stderr, "%s: %s\n", kind, utf8.c_str());
+    } else {
       std::fprintf(stderr, "%s\n", kind);
+    }
     std::fflush(stderr);
   }
   Runtime* runtime_;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace kr {
@@ -61,29 +62,53 @@ bool startsWith(const char* s, const char* prefix) { return std::strncmp(s, pref
 
 // Module data (variables, arrays, type descriptors, the data table) lives in the
 // code block and is written while the program runs. The block is split at the
-// first data symbol: code pages before it are read-execute, data pages from it
-// read-write. Returns codeSize when the module has no data symbols, and 0 when
-// code follows data (the block then has to stay writable and executable).
+// first data symbol: pages before it start read-execute, pages from it
+// read-write. The guess only saves faults: a page that turns out to be written
+// or executed the other way is changed on its first fault (fixPageFault).
 std::uint32_t dataBoundary(const std::vector<Entry>& symbols, std::uint32_t codeSize) {
   std::uint32_t boundary = codeSize;
   for (const Entry& s : symbols)
     if (startsWith(s.name, "_v") || startsWith(s.name, "_a") || startsWith(s.name, "_t") ||
         std::strcmp(s.name, "__DATA") == 0)
       if (s.offset < boundary) boundary = s.offset;
-  for (const Entry& s : symbols)
-    if ((startsWith(s.name, "_f") || std::strcmp(s.name, "__MAIN") == 0) && s.offset >= boundary)
-      return 0;
   return boundary;
 }
 
-// The block is page-aligned so the module's own alignment holds. Pages wholly
-// before the data boundary become read-execute, pages after it stay
-// read-write; a page holding both code and data (a module whose data does not
-// start on a page) must stay writable and executable.
+// What each page of a block allows. A page is never writable and executable
+// at once unless it has been both written and executed (code and data
+// sharing it): only then does it stay both.
+enum PageState : std::uint8_t { kPageReadExecute, kPageReadWrite, kPageAll };
+
+struct BlockRecord {
+  std::uint8_t* base;
+  std::size_t length;
+  std::size_t page;  // page size, so the fault handler asks the system nothing
+  PageState* pages;
+};
+
+// The linked blocks the fault handler may adjust. Read by the handler, written
+// only by the linker, which never runs while module code does.
+constexpr int kMaxBlocks = 16;
+BlockRecord gBlocks[kMaxBlocks];
+
+std::size_t pageSize() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+
+int protection(PageState state) {
+  switch (state) {
+    case kPageReadExecute:
+      return PROT_READ | PROT_EXEC;
+    case kPageReadWrite:
+      return PROT_READ | PROT_WRITE;
+    default:
+      return PROT_READ | PROT_WRITE | PROT_EXEC;
+  }
+}
+
+
 class CodeBlock {
  public:
   bool allocate(std::uint32_t codeSize, std::uint32_t boundary) {
-    page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    page_ = pageSize();
     boundary_ = boundary;
     std::size_t used = codeSize ? codeSize : 1;
     length_ = (used + page_ - 1) / page_ * page_;
@@ -96,12 +121,23 @@ class CodeBlock {
     return true;
   }
   std::uint8_t* start() const { return base_; }
+  // Sets each page's first protection and registers the block with the fault
+  // handler. A block that cannot be registered is left writable and executable.
   bool protect() {
-    const int rx = PROT_READ | PROT_EXEC, rwx = PROT_READ | PROT_WRITE | PROT_EXEC;
-    if (boundary_ == 0) return mprotect(base_, length_, rwx) == 0;
-    std::size_t codePages = boundary_ / page_ * page_;
-    if (codePages && mprotect(base_, codePages, rx) != 0) return false;
-    if (boundary_ % page_ && mprotect(base_ + codePages, page_, rwx) != 0) return false;
+    const int rwx = PROT_READ | PROT_WRITE | PROT_EXEC;
+    BlockRecord* record = freeRecord();
+    std::size_t pageCount = length_ / page_;
+    PageState* pages = record ? new (std::nothrow) PageState[pageCount] : nullptr;
+    if (!pages) return mprotect(base_, length_, rwx) == 0;
+    for (std::size_t i = 0; i < pageCount; ++i) {
+      std::size_t start = i * page_, end = start + page_;
+      pages[i] = end <= boundary_ ? kPageReadExecute : start >= boundary_ ? kPageReadWrite : kPageAll;
+      if (mprotect(base_ + start, page_, protection(pages[i])) != 0) {
+        delete[] pages;
+        return false;
+      }
+    }
+    *record = BlockRecord{base_, length_, page_, pages};
     return true;
   }
   void* mapping() const { return base_; }
@@ -112,6 +148,12 @@ class CodeBlock {
   }
 
  private:
+  static BlockRecord* freeRecord() {
+    for (BlockRecord& r : gBlocks)
+      if (!r.base) return &r;
+    return nullptr;
+  }
+
   std::uint8_t* base_ = nullptr;
   std::size_t page_ = 4096, length_ = 0;
   std::uint32_t boundary_ = 0;
@@ -188,7 +230,28 @@ LinkResult linkModule(const std::uint8_t* data, std::size_t size,
   return result;
 }
 
+bool fixPageFault(const void* address) {
+  auto* at = static_cast<const std::uint8_t*>(address);
+  for (BlockRecord& r : gBlocks) {
+    if (!r.base || at < r.base || at >= r.base + r.length) continue;
+    std::size_t page = r.page, index = static_cast<std::size_t>(at - r.base) / page;
+    PageState& state = r.pages[index];
+    // Read-execute pages fault only on writes, read-write ones only on
+    // instruction fetches.
+    PageState next = state == kPageReadExecute ? kPageReadWrite : kPageAll;
+    if (state == kPageAll || mprotect(r.base + index * page, page, protection(next)) != 0) return false;
+    state = next;
+    return true;
+  }
+  return false;
+}
+
 void releaseLinkedModule(LinkResult& linked) {
+  for (BlockRecord& r : gBlocks)
+    if (r.base && r.base == linked.mapping) {
+      delete[] r.pages;
+      r = BlockRecord{};
+    }
   if (linked.mapping) munmap(linked.mapping, linked.mappingLength);
   linked.mapping = nullptr;
   linked.entry = nullptr;

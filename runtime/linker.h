@@ -25,6 +25,12 @@ void releaseLinkedModule(LinkResult& linked);
 // The runtime table: link name -> address, built through nextSym and symValue.
 std::map<std::string, std::uint32_t> buildRuntimeTable(Runtime& runtime);
 
+// Called by the fault handler with the faulting address: a write to a
+// read-execute page of a linked block makes the page read-write; an
+// instruction fetch from a read-write page makes it read-write-execute for
+// good. True when the page was changed and the instruction can be retried.
+bool fixPageFault(const void* address);
+
 LinkResult linkModule(const std::uint8_t* data, std::size_t size,
                       const std::map<std::string, std::uint32_t>& runtimeTable);
 

@@ -168,7 +168,7 @@ bool findPeResource(const std::uint8_t* data, std::size_t size, std::uint32_t ty
 }
 
 void moduleInFile(const std::vector<std::uint8_t>& file, std::size_t& offset, std::size_t& size) {
-  if (findPeResource(file.data(), file.size(), 10, 1111, offset, size)) return;
+  if (findPeResource(file.data(), file.size(), kModuleResourceType, kModuleResourceId, offset, size)) return;
   offset = 0;
   size = file.size();
 }

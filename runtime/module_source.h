@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace kr {
+#include "runtime/module_format.h"
 
-// Trailer the packing tool writes after the module: 4-byte size, then the magic.
-constexpr char kPackMagic[8] = {'K', 'R', 'M', 'O', 'D', 'U', 'L', 'E'};
-constexpr std::size_t kPackTrailerSize = 12;
+namespace kr {
 
 // The module packed into an executable file, read without reading the rest of
 // it; false when the file carries none.

@@ -1,6 +1,5 @@
 #include "runtime/run.h"
 
-#include <fpu_control.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/ucontext.h>
@@ -11,8 +10,11 @@
 #include <cstring>
 
 #include "host/host_runtime.h"
+#include "runtime/close_signals.h"
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
+#include "runtime/linker.h"
+#include "runtime/x87.h"
 
 namespace kr {
 
@@ -27,7 +29,6 @@ struct Recovery {
 };
 
 Recovery* gRecovery = nullptr;
-std::atomic<HostRuntime*> gRunningHost{nullptr};
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
 constexpr int kFaultSignalCount = sizeof(kFaultSignals) / sizeof(kFaultSignals[0]);
@@ -58,6 +59,9 @@ const char* faultMessage(int sig, siginfo_t* info, void* context) {
 }
 
 void onFault(int sig, siginfo_t* info, void* context) {
+  // The module's block allows reading, writing and executing; pages are only
+  // kept from being writable and executable at once until a module needs it.
+  if (sig == SIGSEGV && info->si_code == SEGV_ACCERR && fixPageFault(info->si_addr)) return;
   Recovery* r = gRecovery;
   if (!r) {
     // A fault outside a run: let the default action take the process.
@@ -117,10 +121,10 @@ const char* callEntry(HostRuntime* host, void (*entry)()) {
   gRecovery = &recovery;
   if (sigsetjmp(recovery.jump, 1) == 0) {
     entry();
-    host->reportEnd("Program has ended");
+    host->reportOutcome(HostRuntime::Outcome::Ended, "Program has ended");
     recovery.message = nullptr;
   } else if (recovery.fromSignal) {
-    host->reportError(recovery.message);
+    host->reportOutcome(HostRuntime::Outcome::Failed, recovery.message);
   }
   gRecovery = previous;
   return recovery.message;
@@ -139,10 +143,13 @@ const char* callEntry(HostRuntime* host, void (*entry)()) {
   siglongjmp(r->jump, 1);
 }
 
+void reportRuntimeError(const char* message) {
+  if (!message) return;
+  if (HostRuntime* host = currentHost()) host->reportOutcome(HostRuntime::Outcome::Failed, message);
+}
+
 void raiseRuntimeError(const char* message) {
-  if (message) {
-    if (HostRuntime* host = currentHost()) host->reportError(message);
-  }
+  reportRuntimeError(message);
   throw krEx{message};
 }
 
@@ -152,8 +159,6 @@ void checkEndRequest() {
   HostRuntime* host = currentHost();
   if (host && host->endRequested()) throw krEx{nullptr};
 }
-
-HostRuntime* runningHost() { return gRunningHost.load(); }
 
 const char* runProgram(HostRuntime* host, void (*entry)(), unsigned char debug) {
   debugFlag = debug;
@@ -176,19 +181,18 @@ void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, in
                     void* instance) {
   FaultHandlers handlers;
   handlers.install();
-  fpu_control_t previousWord;
-  _FPU_GETCW(previousWord);
-  // All exceptions masked, round to nearest, 24-bit precision while compiled code runs.
-  fpu_control_t single = (previousWord & ~(_FPU_EXTENDED | _FPU_RC_ZERO)) | 0x3F;
-  _FPU_SETCW(single);
-  if (HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags)) {
-    gRunningHost = host;
-    runProgram(host, entry, debug);
-    gRunningHost = nullptr;
-    HostRuntime::destroy(host);
-  }
-  fpu_control_t afterRun = (previousWord & ~(_FPU_EXTENDED | _FPU_RC_ZERO)) | _FPU_DOUBLE | 0x3F;
-  _FPU_SETCW(afterRun);
+  x87::Word previousWord = x87::controlWord();
+  x87::setControlWord(x87::moduleWord(previousWord));
+  // Installed before the host, so the window system leaves these signals to
+  // us; restored before the host goes, so the signal thread never sees it half
+  // destroyed.
+  CloseSignals closeSignals;
+  closeSignals.install();
+  HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags);
+  if (host) runProgram(host, entry, debug);
+  closeSignals.restore();
+  HostRuntime::destroy(host);
+  x87::setControlWord(x87::afterRunWord(previousWord));
   handlers.restore();
 }
 

@@ -17,7 +17,4 @@ const char* runProgram(HostRuntime* host, void (*entry)(), unsigned char debug);
 void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, int windowFlags,
                     void* instance);
 
-// The host of the run in progress, for the asynchronous requests of another thread.
-HostRuntime* runningHost();
-
 }  // namespace kr

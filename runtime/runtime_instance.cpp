@@ -53,13 +53,13 @@ class RuntimeImpl final : public Runtime {
   }
 
   void asyncStop() override {
-    if (runningHost()) HostRuntime::postPauseRequest();
+    if (currentHost()) HostRuntime::postPauseRequest();
   }
   void asyncRun() override {
-    if (runningHost()) HostRuntime::postResumeRequest();
+    if (currentHost()) HostRuntime::postResumeRequest();
   }
   void asyncEnd() override {
-    if (HostRuntime* host = runningHost()) host->requestEnd();
+    if (HostRuntime* host = currentHost()) host->requestEnd();
   }
   void checkMem(std::streambuf* buffer) override { std::ostream out(buffer); }
   void reserved10() override {}

@@ -1,8 +1,6 @@
 // The system group: End, Stop, AppTitle, RuntimeError, ExecFile, Delay, MilliSecs,
 // the frame-rate timers, DebugLog and the trace hooks of compiled code.
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "host/host_runtime.h"
 #include "host/timers.h"
@@ -15,21 +13,21 @@ namespace kr {
 
 namespace {
 
-// Commands run only inside a run, which always has a host.
-HostRuntime& host() {
-  HostRuntime* h = currentHost();
-  if (!h) std::abort();
-  return *h;
-}
-
 void end() { endProgram(); }
 
 void stop() {
-  host().stop();
+  currentHost()->stop();
   checkEndRequest();
 }
 
-void appTitle(krString* title) { host().setTitle(krStringTake(title)); }
+void appTitle(krString* title) {
+  StringArgument text(title);
+  try {
+    currentHost()->setTitle(krStringData(title), krStringLength(title));
+  } catch (const std::exception&) {
+    raiseRuntimeError("Out of memory");
+  }
+}
 
 char gErrorText[256];
 
@@ -39,47 +37,47 @@ void runtimeError(krString* message) {
   std::memcpy(gErrorText, krStringData(message), n);
   gErrorText[n] = 0;
   krStringDelete(message);
-  host().reportError(gErrorText);
+  currentHost()->reportOutcome(HostRuntime::Outcome::Failed, gErrorText);
   throw krEx{gErrorText};
 }
 
 void execFile(krString* command) {
-  std::string line = krStringTake(command);
+  StringArgument line(command);
   checkEndRequest();
-  host().execCommandLine(line);
+  currentHost()->execCommandLine(krStringData(command));
 }
 
 void delay(int millisecs) {
-  host().delay(millisecs);
+  currentHost()->delay(millisecs);
   checkEndRequest();
 }
 
 int milliSecs() { return static_cast<int>(HostRuntime::milliSecs()); }
 
-int createTimer(int hertz) { return toHandle(host().createTimer(hertz)); }
+int createTimer(int hertz) { return toHandle(currentHost()->createTimer(hertz)); }
 
 int waitTimer(int timer) {
-  int n = host().waitTimer(fromHandle<Timer>(timer));
+  int n = currentHost()->waitTimer(fromHandle<Timer>(timer));
   checkEndRequest();
   return n;
 }
 
-void freeTimer(int timer) { host().freeTimer(fromHandle<Timer>(timer)); }
+void freeTimer(int timer) { currentHost()->freeTimer(fromHandle<Timer>(timer)); }
 
 void debugLog(krString* text) {
-  std::string t = krStringTake(text);
-  host().log(t.c_str());
+  StringArgument owned(text);
+  currentHost()->log(krStringData(text));
 }
 
 void debugStmt(int a, int b) {
-  host().traceStmt(a, b);
-  host().pumpMessages();
+  currentHost()->traceStmt(a, b);
+  currentHost()->pumpMessages();
   checkEndRequest();
 }
 
-void debugEnter(int a, int b, int c) { host().traceEnter(a, b, c); }
+void debugEnter(int a, int b, int c) { currentHost()->traceEnter(a, b, c); }
 
-void debugLeave() { host().traceLeave(); }
+void debugLeave() { currentHost()->traceLeave(); }
 
 const CommandEntry kSystemCommands[] = {
     KR_ENTRY("End", end),

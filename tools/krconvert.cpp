@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/module_format.h"
+
 namespace {
 
 struct Fixup {
@@ -38,16 +40,12 @@ class Converter {
   }
 
   std::vector<std::uint8_t> container() const {
-    std::vector<std::uint8_t> out;
-    put32(out, static_cast<std::uint32_t>(code_.size()));
-    out.insert(out.end(), code_.begin(), code_.end());
-    put32(out, static_cast<std::uint32_t>(symbols_.size()));
-    for (const auto& s : symbols_) putEntry(out, s.first, s.second);
-    put32(out, static_cast<std::uint32_t>(relative_.size()));
-    for (const auto& f : relative_) putEntry(out, f.name, f.offset);
-    put32(out, static_cast<std::uint32_t>(absolute_.size()));
-    for (const auto& f : absolute_) putEntry(out, f.name, f.offset);
-    return out;
+    kr::ModuleContainer module;
+    module.code = code_;
+    module.symbols.assign(symbols_.begin(), symbols_.end());
+    for (const auto& f : relative_) module.relative.emplace_back(f.name, f.offset);
+    for (const auto& f : absolute_) module.absolute.emplace_back(f.name, f.offset);
+    return module.bytes();
   }
 
  private:
@@ -55,15 +53,6 @@ class Converter {
   const T* at(std::size_t offset, std::size_t count = 1) const {
     if (offset > file_.size() || count * sizeof(T) > file_.size() - offset) fail("truncated object file");
     return reinterpret_cast<const T*>(file_.data() + offset);
-  }
-
-  static void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  }
-  static void putEntry(std::vector<std::uint8_t>& out, const std::string& name, std::uint32_t offset) {
-    out.insert(out.end(), name.begin(), name.end());
-    out.push_back(0);
-    put32(out, offset);
   }
 
   void readHeaders() {

@@ -71,3 +71,35 @@ TEST(CommandTable, SignatureGrammar) {
                           "F&a", "1Abc", "F$s=\"x\""})
     EXPECT_FALSE(kr::isValidSignature(bad)) << bad;
 }
+
+// The registration macro refuses a signature whose types do not match the
+// function; these are the cases it must tell apart at compile time.
+namespace {
+int intOfIntFloat(int, float) { return 0; }
+float floatResult() { return 0; }
+krString* stringOfString(krString* s) { return s; }
+void nothingOfInt(int) {}
+unsigned unsignedResult() { return 0; }
+double doubleResult() { return 0; }
+void nothingOfDouble(double) {}
+}  // namespace
+
+TEST(CommandTable, SignatureCheckMatchesParameterAndResultTypes) {
+  static_assert(kr::signatureMatches("%Sum%a#b", &intOfIntFloat));
+  static_assert(kr::signatureMatches("%Sum%a=0#b=-1", &intOfIntFloat));
+  static_assert(kr::signatureMatches("#Value", &floatResult));
+  static_assert(kr::signatureMatches("$Echo$text=\"\"", &stringOfString));
+  static_assert(kr::signatureMatches("Wait%ms", &nothingOfInt));
+  static_assert(kr::signatureMatches("_krAnything", &doubleResult));  // support routines carry no types
+
+  static_assert(!kr::signatureMatches("%Sum%a%b", &intOfIntFloat));   // '#' parameter registered as '%'
+  static_assert(!kr::signatureMatches("Sum%a#b", &intOfIntFloat));    // result dropped
+  static_assert(!kr::signatureMatches("%Sum%a", &intOfIntFloat));     // a parameter missing
+  static_assert(!kr::signatureMatches("%Sum%a#b%c", &intOfIntFloat)); // one too many
+  static_assert(!kr::signatureMatches("%Value", &floatResult));       // x87 result read as eax
+  static_assert(!kr::signatureMatches("Echo$text", &stringOfString));
+  static_assert(!kr::signatureMatches("%Value", &unsignedResult));    // only the three types exist
+  static_assert(!kr::signatureMatches("#Value", &doubleResult));
+  static_assert(!kr::signatureMatches("Wait#ms", &nothingOfDouble));  // an 8-byte argument
+  SUCCEED();
+}

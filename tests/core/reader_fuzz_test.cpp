@@ -29,32 +29,49 @@ kr::LinkResult::Status readAndLink(const std::string& file) {
   return status;
 }
 
-std::vector<std::string> corpus() {
-  std::vector<std::string> files;
-  std::string dir = std::string(KR_SOURCE_DIR) + "/tests/corpus";
+// The paths of tests/corpus/<kind>: "good" files are modules that must link
+// and run; "crashers" once broke a reader and must now be refused or linked
+// without harm.
+std::vector<std::string> corpusPaths(const std::string& kind) {
+  std::vector<std::string> paths;
+  std::string dir = std::string(KR_SOURCE_DIR) + "/tests/corpus/" + kind;
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') files.push_back(krtest::readFile(dir + "/" + e->d_name));
+      if (e->d_name[0] != '.') paths.push_back(dir + "/" + e->d_name);
     closedir(d);
   }
+  return paths;
+}
+
+std::vector<std::string> corpus(const std::string& kind) {
+  std::vector<std::string> files;
+  for (const std::string& path : corpusPaths(kind)) files.push_back(krtest::readFile(path));
   return files;
 }
 
 }  // namespace
 
-TEST(ModuleReaders, GoodFilesOfTheCorpusLink) {
-  std::vector<std::string> files = corpus();
-  ASSERT_GE(files.size(), 2u);
-  for (const std::string& f : files) {
-    kr::LinkResult::Status s = readAndLink(f);
-    EXPECT_TRUE(s == kr::LinkResult::kLinked || s == kr::LinkResult::kMalformed ||
-                s == kr::LinkResult::kUnresolved);
+TEST(ModuleReaders, GoodFilesOfTheCorpusLinkAndRun) {
+  std::vector<std::string> paths = corpusPaths("good");
+  ASSERT_GE(paths.size(), 2u);
+  for (const std::string& path : paths) {
+    EXPECT_EQ(readAndLink(krtest::readFile(path)), kr::LinkResult::kLinked) << path;
+    krtest::RunResult r = krtest::runModule(path);
+    EXPECT_EQ(r.exitCode, 0) << path;
+    EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << path << "\n" << r.err;
   }
   EXPECT_EQ(readAndLink(krtest::helloContainer().bytes()), kr::LinkResult::kLinked);
 }
 
+TEST(ModuleReaders, KeptCrashersAreRefused) {
+  std::vector<std::string> files = corpus("crashers");
+  ASSERT_GE(files.size(), 1u);
+  for (const std::string& f : files) EXPECT_EQ(readAndLink(f), kr::LinkResult::kMalformed);
+}
+
 TEST(ModuleReaders, SurviveRandomDamage) {
-  std::vector<std::string> seeds = corpus();
+  std::vector<std::string> seeds = corpus("good");
+  for (const std::string& f : corpus("crashers")) seeds.push_back(f);
   seeds.push_back(krtest::helloContainer().bytes());
   std::mt19937 random(12345);
   int linked = 0, rejected = 0;

@@ -1,7 +1,10 @@
 // Modules compiled from C, run by krrun headless: how a run ends, fails and
 // reports.
 #include <gtest/gtest.h>
+#include <cstring>
+#include <signal.h>
 
+#include "runtime/module_format.h"
 #include "tests/support/module_runner.h"
 
 using namespace krtest;
@@ -86,6 +89,12 @@ TEST(ModuleRun, TimerTicksAtItsRate) {
   EXPECT_EQ(logs[3], "freed twice");
 }
 
+TEST(ModuleRun, ThousandsOfLiveTimersAllTickAndFree) {
+  RunResult r = runModule("core_many_timers");
+  EXPECT_EQ(r.logs(), (Lines{"missing=0", "ticking=2", "fresh first=1"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+}
+
 TEST(ModuleRun, TimerOfZeroHertzIsADivisionByZero) {
   RunResult r = runModule("core_timer_zero");
   EXPECT_TRUE(r.errContains("debugError: Integer divide by zero")) << r.err;
@@ -150,4 +159,103 @@ TEST(ModuleRun, StartsInASmallAddressSpace) {
   RunResult r = runProgram({"/bin/sh", "-c", command, buildPath("krrun"), modulePath("core_hello")});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.logs(), Lines{"hello 42"});
+}
+
+// Ctrl-C and kill: the first signal asks the program to close, which a program
+// waiting in a blocking command answers by ending quietly; a runaway loop is
+// ended by a second signal, or once the first has gone unanswered for 3 s.
+TEST(ModuleRun, CloseSignalEndsAWaitingProgramQuietly) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    RunOptions o;
+    o.signalWhen = "debugLog: waiting";
+    o.signals = {sig};
+    RunResult r = runModule("core_wait_close", o);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.killedBy, 0);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(r.errContains("debugError")) << r.err;
+  }
+}
+
+TEST(ModuleRun, SecondCloseSignalEndsARunawayProgramAtOnce) {
+  RunOptions o;
+  o.signalWhen = "debugLog: spinning";
+  o.signals = {SIGINT, SIGINT};
+  o.signalGapMs = 200;
+  RunResult r = runModule("core_spin", o);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.killedBy, SIGINT);
+  EXPECT_LT(r.msAfterSignals, 2000);
+}
+
+TEST(ModuleRun, UnansweredCloseSignalEndsARunawayProgramAfterThreeSeconds) {
+  RunOptions o;
+  o.signalWhen = "debugLog: spinning";
+  o.signals = {SIGTERM};
+  o.timeoutMs = 15000;
+  RunResult r = runModule("core_spin", o);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.killedBy, SIGTERM);
+  EXPECT_GE(r.msAfterSignals, 2900);
+  EXPECT_LT(r.msAfterSignals, 8000);
+}
+
+namespace {
+
+// The module with every data-looking name renamed, so nothing tells the linker
+// where its data starts.
+std::string withoutDataNames(const std::string& bytes) {
+  kr::ModuleContainer m;
+  std::size_t pos = 0;
+  auto u32 = [&] {
+    std::uint32_t v;
+    std::memcpy(&v, bytes.data() + pos, 4);
+    pos += 4;
+    return v;
+  };
+  std::uint32_t codeSize = u32();
+  m.code.assign(bytes.begin() + static_cast<long>(pos), bytes.begin() + static_cast<long>(pos + codeSize));
+  pos += codeSize;
+  for (auto* list : {&m.symbols, &m.relative, &m.absolute}) {
+    for (std::uint32_t n = u32(); n > 0; --n) {
+      std::string name(bytes.c_str() + pos);
+      pos += name.size() + 1;
+      if (name[0] == '_' && (name[1] == 'v' || name[1] == 'a' || name[1] == 't')) name = "data" + name;
+      list->emplace_back(name, u32());
+    }
+  }
+  return m.bytes<std::string>();
+}
+
+}  // namespace
+
+TEST(ModuleRun, DataAndCodeAnywhereInTheBlockWork) {
+  TempDir dir;
+  writeFile(dir.file("unnamed.krm"), withoutDataNames(readFile(modulePath("core_data_layout"))));
+  for (const std::string& module : {modulePath("core_data_layout"), dir.file("unnamed.krm")}) {
+    RunResult r = runModule(module);
+    EXPECT_EQ(r.logs(), (Lines{"sum=106496", "routine=42", "patched=43"})) << module << "\n" << r.err;
+    EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  }
+}
+
+TEST(ModuleRun, TextReachesTheTerminalAsUtf8) {
+  RunResult debug = runModule("core_text_1252");
+  EXPECT_EQ(debug.logs(), Lines{"Caf\u00e9 \u20ac \u0178!"});
+  EXPECT_TRUE(debug.errContains("debugError: Men\u00fc \u00e9puis\u00e9\n")) << debug.err;
+  RunOptions quiet;
+  quiet.debug = false;
+  RunResult boxed = runModule("core_text_1252", quiet);
+  EXPECT_EQ(boxed.err, "Error!: Men\u00fc \u00e9puis\u00e9\n");
+}
+
+// Texts over 1 GiB: more than a C++ string may hold on i386.
+TEST(ModuleRun, HugeTextArgumentsNeverAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory leaves no room for 1 GiB strings";
+#endif
+  RunResult r = runModule("core_huge_text");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.logs(), (Lines{"(text too long to show)", "exec done", "saved=0"})) << r.err;
+  EXPECT_TRUE(r.errContains("debugError: Out of memory")) << r.err;
 }

@@ -400,65 +400,66 @@ TEST(PixelStore, RefusesAbsurdSizesAndCountsLiveBytes) {
 // ---- presentation geometry ----
 
 TEST(Presentation, FullScreenKeepsTheAspectRatioBetweenBorders) {
-  SDL_Rect r = presentationRect(kFullScreen, 320, 240, 1280, 1024);
+  SDL_Rect r = presentationRect(DisplayKind::FullScreen, 320, 240, 1280, 1024);
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 32);
   EXPECT_EQ(r.w, 1280);
   EXPECT_EQ(r.h, 960);
-  r = presentationRect(kFullScreen, 100, 100, 1920, 1080);
+  r = presentationRect(DisplayKind::FullScreen, 100, 100, 1920, 1080);
   EXPECT_EQ(r.x, 420);
   EXPECT_EQ(r.w, 1080);
   int x, y;
-  outputToCanvas(kFullScreen, 320, 240, 1280, 1024, 4, 32 + 4, &x, &y);
+  outputToCanvas(DisplayKind::FullScreen, 320, 240, 1280, 1024, 4, 32 + 4, &x, &y);
   EXPECT_EQ(x, 1);
   EXPECT_EQ(y, 1);
-  outputToCanvas(kFullScreen, 320, 240, 1280, 1024, 1279, 5, &x, &y);  // in the top border
+  outputToCanvas(DisplayKind::FullScreen, 320, 240, 1280, 1024, 1279, 5, &x, &y);  // in the top border
   EXPECT_EQ(x, 319);
   EXPECT_EQ(y, 0);
-  outputToCanvas(kFullScreen, 320, 240, 1280, 1024, 640, 1023, &x, &y);
+  outputToCanvas(DisplayKind::FullScreen, 320, 240, 1280, 1024, 640, 1023, &x, &y);
   EXPECT_EQ(y, 239);
 }
 
 TEST(Presentation, WindowsMapTheMouseToCanvasPixels) {
   int x, y;
-  outputToCanvas(kScaledWindow, 200, 150, 400, 300, 399, 299, &x, &y);  // right edge: width - 1
+  outputToCanvas(DisplayKind::ScaledWindow, 200, 150, 400, 300, 399, 299, &x, &y);  // right edge: width - 1
   EXPECT_EQ(x, 199);
   EXPECT_EQ(y, 149);
-  outputToCanvas(kScaledWindow, 200, 150, 400, 300, 3, 5, &x, &y);
+  outputToCanvas(DisplayKind::ScaledWindow, 200, 150, 400, 300, 3, 5, &x, &y);
   EXPECT_EQ(x, 1);
   EXPECT_EQ(y, 2);
-  outputToCanvas(kFixedWindow, 200, 150, 200, 150, 250, -3, &x, &y);
+  outputToCanvas(DisplayKind::FixedWindow, 200, 150, 200, 150, 250, -3, &x, &y);
   EXPECT_EQ(x, 199);
   EXPECT_EQ(y, 0);
 }
 
 TEST(Presentation, MovingTheMouseToAPixelPointsAtThatPixel) {
   int x, y;
-  canvasToOutput(kScaledWindow, 200, 150, 300, 600, 3, 5, &x, &y);  // client / graphics size
+  canvasToOutput(DisplayKind::ScaledWindow, 200, 150, 300, 600, 3, 5, &x, &y);  // client / graphics size
   EXPECT_EQ(x, 5);  // 4.5 rounded up: output column 4 shows canvas column 2
   EXPECT_EQ(y, 20);
-  canvasToOutput(kFixedWindow, 200, 150, 100, 100, 150, 120, &x, &y);  // one to one, even off the client area
+  canvasToOutput(DisplayKind::FixedWindow, 200, 150, 100, 100, 150, 120, &x, &y);  // one to one, even off the client area
   EXPECT_EQ(x, 150);
   EXPECT_EQ(y, 120);
-  canvasToOutput(kFullScreen, 320, 240, 1280, 1024, 0, 0, &x, &y);  // below the top border
+  canvasToOutput(DisplayKind::FullScreen, 320, 240, 1280, 1024, 0, 0, &x, &y);  // below the top border
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 32);
-  canvasToOutput(kScaledWindow, 2, 2, 3, 3, -2, -1, &x, &y);  // off the canvas: exactly -3 and -1.5 up to -1
+  canvasToOutput(DisplayKind::ScaledWindow, 2, 2, 3, 3, -2, -1, &x, &y);  // off the canvas: exactly -3 and -1.5 up to -1
   EXPECT_EQ(x, -3);
   EXPECT_EQ(y, -1);
   // Wherever the picture is enlarged, the pointer lands on the pixel it was sent to.
   struct Output {
-    int kind, w, h;
+    DisplayKind kind;
+    int w, h;
   };
-  for (Output o : {Output{kScaledWindow, 333, 457}, Output{kFullScreen, 1280, 1024}, Output{kFullScreen, 1920, 1080},
-                   Output{kFixedWindow, 640, 480}})
+  for (Output o : {Output{DisplayKind::ScaledWindow, 333, 457}, Output{DisplayKind::FullScreen, 1280, 1024}, Output{DisplayKind::FullScreen, 1920, 1080},
+                   Output{DisplayKind::FixedWindow, 640, 480}})
     for (int cy = 0; cy < 240; cy += 7)
       for (int cx = 0; cx < 320; ++cx) {
         canvasToOutput(o.kind, 320, 240, o.w, o.h, cx, cy, &x, &y);
         int bx, by;
         outputToCanvas(o.kind, 320, 240, o.w, o.h, x, y, &bx, &by);
-        ASSERT_EQ(bx, cx) << o.kind << " " << o.w;
-        ASSERT_EQ(by, cy) << o.kind << " " << o.w;
+        ASSERT_EQ(bx, cx) << static_cast<int>(o.kind) << " " << o.w;
+        ASSERT_EQ(by, cy) << static_cast<int>(o.kind) << " " << o.w;
       }
 }
 

@@ -36,10 +36,10 @@ bool exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// An Xvfb server of 1280 x 1024 at depth 24 on a free display number.
+// An Xvfb server (1280 x 1024 unless told) at depth 24 on a free display number.
 class XServer {
  public:
-  XServer() {
+  explicit XServer(const char* size = "1280x1024x24") {
     for (int n = 91; n < 191 && display_ < 0; ++n)
       if (!exists("/tmp/.X11-unix/X" + std::to_string(n)) && !exists("/tmp/.X" + std::to_string(n) + "-lock"))
         display_ = n;
@@ -50,7 +50,7 @@ class XServer {
       int devnull = open("/dev/null", O_WRONLY);
       dup2(devnull, 1);
       dup2(devnull, 2);
-      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", nullptr);
+      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", size, "-nolisten", "tcp", nullptr);
       _exit(127);
     }
     std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
@@ -190,6 +190,41 @@ TEST_F(XvfbDisplay, FullScreenScalesToFitBetweenBlackBorders) {
   // The 16-bit canvas really holds 5-6-5 colours.
   EXPECT_EQ(saved("full16").at(2, 2), 0xF8FCF8u);
   EXPECT_EQ(saved("full32").at(2, 2), 0xFFFFFFu);
+}
+
+// The geometry "WxH+X+Y" that xwininfo -tree gives for the window named
+// title, or "" when no window has that name.
+std::string windowGeometry(const std::string& tree, const std::string& title) {
+  std::size_t at = tree.find("\"" + title + "\":");
+  if (at == std::string::npos) return "";
+  std::size_t end = tree.find('\n', at);
+  std::string line = tree.substr(at, end - at);
+  std::size_t start = line.find(")  ");
+  if (start == std::string::npos) return "";
+  start += 3;
+  return line.substr(start, line.find(' ', start) - start);
+}
+
+// A window on a 1024 x 768 screen with no window manager to place it.
+TEST(XvfbWindow, ShowsCentredAndStaysOnScreenWithItsTitleInUtf8) {
+  if (!onPath("Xvfb") || !onPath("xwininfo")) GTEST_SKIP() << "Xvfb or xwininfo is not installed";
+  XServer server("1024x768x24");
+  ASSERT_TRUE(server.ready());
+  TempDir dir;
+  RunOptions options;
+  options.workDir = dir.path();
+  options.env = {"DISPLAY=" + server.display(), "SDL_VIDEODRIVER=x11"};
+  options.timeoutMs = 60000;
+  RunResult r = runModule("gfx_window_place", options);
+  ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
+  const std::string title = "Korrin Runtime Window";
+  EXPECT_EQ(windowGeometry(readFile(dir.file("first.txt")), title), "640x480+192+144");
+  // Larger: still centred where it was, so whole on the screen.
+  EXPECT_EQ(windowGeometry(readFile(dir.file("larger.txt")), title), "1000x700+12+34");
+  // A scaled window keeps the size and place it has.
+  EXPECT_EQ(windowGeometry(readFile(dir.file("scaled.txt")), title), "1000x700+12+34");
+  // "Caf\xe9 Menu \x80" in Windows-1252.
+  EXPECT_EQ(windowGeometry(readFile(dir.file("title.txt")), "Caf\u00e9 Menu \u20ac"), "1000x700+12+34");
 }
 
 }  // namespace

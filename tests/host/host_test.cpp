@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <SDL2/SDL.h>
+
 #include "host/host_runtime.h"
 #include "host/timers.h"
 #include "runtime/runtime_api.h"

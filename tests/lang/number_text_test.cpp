@@ -1,5 +1,4 @@
 // The integer and float text forms.
-#include <fpu_control.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "lang/kr_string.h"
+#include "runtime/x87.h"
 
 namespace {
 
@@ -103,13 +103,11 @@ TEST(NumberText, SinglePrecisionModeGivesTheSameDigits) {
     values.push_back(fromBits(random()));
     expected.push_back(floatText(values.back()));
   }
-  fpu_control_t saved;
-  _FPU_GETCW(saved);
-  fpu_control_t single = (saved & ~_FPU_EXTENDED) | _FPU_SINGLE;
-  _FPU_SETCW(single);
   std::vector<std::string> underSingle;
-  for (float f : values) underSingle.push_back(floatText(f));
-  _FPU_SETCW(saved);
+  {
+    kr::x87::PrecisionScope single(kr::x87::kPrecisionSingle);
+    for (float f : values) underSingle.push_back(floatText(f));
+  }
   EXPECT_EQ(underSingle, expected);
 }
 

@@ -136,18 +136,4 @@ TEST(StringCommands, NumbersAndBytes) {
   EXPECT_EQ(T(kr::strBin(-1)), std::string(32, '1'));
 }
 
-TEST(LibraryGroups, RegisterValidSignaturesInTheirPlaces) {
-  std::size_t count;
-  const kr::CommandGroup* const* groups = kr::commandGroups(&count);
-  const kr::CommandGroup& math = *groups[1];
-  const kr::CommandGroup& strings = *groups[2];
-  ASSERT_EQ(math.count, 15u);
-  ASSERT_EQ(strings.count, 18u);
-  for (const kr::CommandGroup* g : {&math, &strings})
-    for (std::size_t i = 0; i < g->count; ++i) EXPECT_TRUE(kr::isValidSignature(g->entries[i].name)) << i;
-  EXPECT_STREQ(math.entries[13].name, "#Rnd#from#to=0");
-  EXPECT_STREQ(strings.entries[5].name, "$Mid$string%start%count=-1");
-  ASSERT_TRUE(math.init && math.init());
-}
-
 }  // namespace

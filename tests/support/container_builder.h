@@ -5,29 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/module_format.h"
+
 namespace krtest {
 
-struct ContainerBuilder {
-  std::vector<std::uint8_t> code;
-  std::vector<std::pair<std::string, std::uint32_t>> symbols, relative, absolute;
-
-  std::string bytes() const {
-    std::string out;
-    put32(out, static_cast<std::uint32_t>(code.size()));
-    out.append(code.begin(), code.end());
-    for (const auto* list : {&symbols, &relative, &absolute}) {
-      put32(out, static_cast<std::uint32_t>(list->size()));
-      for (const auto& e : *list) {
-        out += e.first;
-        out += '\0';
-        put32(out, e.second);
-      }
-    }
-    return out;
-  }
-  static void put32(std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
-  }
+struct ContainerBuilder : kr::ModuleContainer {
+  std::string bytes() const { return kr::ModuleContainer::bytes<std::string>(); }
+  static void put32(std::string& out, std::uint32_t v) { kr::putContainerWord(out, v); }
 };
 
 // A hand-made module: DebugLog "hi", reached through one absolute fixup (the

@@ -87,8 +87,17 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
   close(inPipe[1]);
   RunResult result;
   long deadline = nowMs() + options.timeoutMs;
-  bool outOpen = true, errOpen = true;
+  bool outOpen = true, errOpen = true, signalled = options.signals.empty();
+  long signalledAt = 0;
   while (outOpen || errOpen) {
+    if (!signalled && result.err.find(options.signalWhen) != std::string::npos) {
+      for (std::size_t i = 0; i < options.signals.size(); ++i) {
+        if (i) usleep(static_cast<useconds_t>(options.signalGapMs) * 1000);
+        kill(pid, options.signals[i]);
+      }
+      signalled = true;
+      signalledAt = nowMs();
+    }
     long left = deadline - nowMs();
     if (left <= 0) {
       result.timedOut = true;
@@ -112,7 +121,9 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
   close(errPipe[0]);
   int status = 0;
   waitpid(pid, &status, 0);
+  if (signalledAt) result.msAfterSignals = nowMs() - signalledAt;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.killedBy = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
 }
 

@@ -8,7 +8,9 @@ namespace krtest {
 
 struct RunResult {
   int exitCode = -1;     // 0..255, or -1 when krrun was killed
+  int killedBy = 0;      // the signal that ended it, if one did
   bool timedOut = false;
+  long msAfterSignals = -1;  // from the last signal sent to the end of the run
   std::string out;       // standard output
   std::string err;       // standard error
   // The "debugLog: ..." lines of the console debugger, without the prefix.
@@ -23,6 +25,10 @@ struct RunOptions {
   std::vector<std::string> env;      // extra NAME=VALUE settings
   int timeoutMs = 20000;
   std::vector<std::string> extraArgs;
+  // Once standard error shows signalWhen, these signals are sent signalGapMs apart.
+  std::string signalWhen;
+  std::vector<int> signals;
+  int signalGapMs = 0;
 };
 
 // Path of a module built from tests/modules (or examples): modules/NAME.krm.

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::map<std::string, std::uint32_t> table = {{"_fdebuglog", 0x1000}, {"__krStrConst", 0x2000}};
   std::size_t offset = 0, length = size;
-  if (kr::findPeResource(data, size, 10, 1111, offset, length)) {
+  if (kr::findPeResource(data, size, kr::kModuleResourceType, kr::kModuleResourceId, offset, length)) {
     data += offset;
     size = length;
   }
