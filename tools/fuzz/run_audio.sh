@@ -11,5 +11,5 @@ mkdir -p "$out/audio_corpus"
 clang++ -m32 -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
   tools/fuzz/fuzz_audio.cpp audio/music_kind.cpp audio/sample_file.cpp -lsndfile -o "$out/fuzz_audio"
 cp tests/corpus/audio/* "$out/audio_corpus/" 2>/dev/null || true
-"$out/fuzz_audio" -max_total_time="${1:-300}" -max_len=16384 -rss_limit_mb=1024 -detect_leaks=0 -artifact_prefix="$out/audio-" \
+ASAN_OPTIONS=detect_leaks=0 "$out/fuzz_audio" -max_total_time="${1:-300}" -max_len=16384 -rss_limit_mb=1024 -detect_leaks=0 -artifact_prefix="$out/audio-" \
   "$out/audio_corpus"
