@@ -34,8 +34,16 @@ std::string cdTrackFile(int track) {
   return std::string();
 }
 
-CdChannel::CdChannel(MusicPlayer* player) : player_(player) {
-  if (player_) player_->setNextFile(&CdChannel::nextFile, this);
+CdChannel::CdChannel(AudioDriver* driver) : driver_(driver) {}
+
+// The CD's player is made at its first play; the volume set before then waits.
+MusicPlayer* CdChannel::player(bool create) {
+  if (!player_ && create && driver_->engine()) {
+    player_ = driver_->engine()->newPlayer(false);
+    player_->setNextFile(&CdChannel::nextFile, this);
+    player_->setVolume(volume_);
+  }
+  return player_;
 }
 
 // Runs on the engine's feeder thread when a track has ended.
@@ -55,7 +63,7 @@ bool CdChannel::nextFile(void* context, std::string& hostPath) {
 }
 
 void CdChannel::playTrack(int track, int mode) {
-  if (!player_) return;
+  if (!player(true)) return;
   player_->stop();
   mode_.store(mode == 2 || mode == 3 ? mode : 1);
   track_.store(track);
@@ -72,11 +80,20 @@ void CdChannel::setPaused(bool paused) {
 }
 
 void CdChannel::setVolume(int volume) {
+  volume_ = volume;
   if (player_) player_->setVolume(volume);
 }
 
-AudioDriver::AudioDriver() : engine_(SoundEngine::open()) {
-  cd_ = adopt(std::make_unique<CdChannel>(engine_ ? engine_->newPlayer(false) : nullptr));
+AudioDriver::AudioDriver() { cd_ = adopt(std::make_unique<CdChannel>(this)); }
+
+// The device is opened at the first command that needs it: a game without
+// sound never starts a mixer, and its start-up does not wait for one.
+SoundEngine* AudioDriver::engine() {
+  if (!engineTried_) {
+    engineTried_ = true;
+    engine_.reset(SoundEngine::open());
+  }
+  return engine_.get();
 }
 
 // Channels go first, last created first, then the sounds, then the engine.
@@ -106,7 +123,7 @@ C* AudioDriver::adopt(std::unique_ptr<C> channel) {
 
 int AudioDriver::loadSound(const std::string& programPath) {
   std::string path;
-  if (!engine_ || !resolveProgramPath(programPath, path)) return 0;
+  if (!resolveProgramPath(programPath, path) || !engine()) return 0;
   Sample* sample = engine_->loadSample(path);
   if (!sample) return 0;
   auto sound = std::make_unique<Sound>();
@@ -146,7 +163,7 @@ int AudioDriver::playSound(Sound& sound) {
 }
 
 int AudioDriver::playMusic(const std::string& name) {
-  if (!engine_) return 0;
+  if (!engine()) return 0;
   auto cached = musicCache_.find(name);
   if (cached != musicCache_.end()) {
     cached->second->replay();

@@ -83,7 +83,7 @@ class MusicChannel final : public Channel {
 // CD audio from track files beside the program: trackNN.wav, .ogg, .flac or .mp3.
 class CdChannel final : public Channel {
  public:
-  explicit CdChannel(MusicPlayer* player);
+  explicit CdChannel(AudioDriver* driver);
   void playTrack(int track, int mode);
   void stop() override;
   void setPaused(bool paused) override;
@@ -94,7 +94,10 @@ class CdChannel final : public Channel {
 
  private:
   static bool nextFile(void* context, std::string& hostPath);
-  MusicPlayer* player_;
+  MusicPlayer* player(bool create);
+  AudioDriver* driver_;
+  MusicPlayer* player_ = nullptr;
+  int volume_ = 255;
   std::atomic<int> track_{0};
   std::atomic<int> mode_{1};
 };
@@ -104,12 +107,12 @@ std::string cdTrackFile(int track);
 
 class AudioDriver final : public Driver {
  public:
-  AudioDriver();  // opens the engine; without one every load gives 0
+  AudioDriver();  // the engine opens at first need; without one every load gives 0
   ~AudioDriver() override;
   AudioDriver(const AudioDriver&) = delete;
   AudioDriver& operator=(const AudioDriver&) = delete;
 
-  SoundEngine* engine() const { return engine_.get(); }
+  SoundEngine* engine();
 
   int loadSound(const std::string& programPath);
   void freeSound(int handle);
@@ -125,6 +128,7 @@ class AudioDriver final : public Driver {
   C* adopt(std::unique_ptr<C> channel);
 
   std::unique_ptr<SoundEngine> engine_;
+  bool engineTried_ = false;
   HandleRegistry<Sound> sounds_;
   std::vector<SoundChannel*> pool_;
   std::vector<ChannelRef> poolRefs_;  // the pool's references, scanned in one engine call

@@ -187,7 +187,7 @@ std::vector<Tone> toneSequence(const Recording& r) {
     silence = false;
     if (!afterSilence && !tones.empty() && std::fabs(tones.back().hertz - hz) < 0.05 * hz) {
       Tone& t = tones.back();
-      t.level = (t.level * t.seconds + level * 0.05) / (t.seconds + 0.05);
+      t.level = std::max(t.level, level);
       t.seconds += 0.05;
       t.windows.push_back(hz);
     } else {
@@ -204,6 +204,7 @@ std::vector<Tone> toneSequence(const Recording& r) {
     silenceBefore = false;
     if (!kept.empty() && !separate && std::fabs(kept.back().hertz - t.hertz) < 0.05 * t.hertz) {
       kept.back().seconds += t.seconds;
+      kept.back().level = std::max(kept.back().level, t.level);
       kept.back().windows.insert(kept.back().windows.end(), t.windows.begin(), t.windows.end());
     } else {
       kept.push_back(t);

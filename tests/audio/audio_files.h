@@ -51,7 +51,7 @@ double largestStep(const std::vector<float>& channel, std::size_t start, std::si
 struct Tone {
   double hertz = 0;
   double seconds = 0;
-  double level = 0;  // mean RMS of both channels
+  double level = 0;  // the RMS of both channels in its loudest window (edge windows are partly silent)
   bool afterSilence = false;
   std::vector<double> windows;  // the pitch of each window; hertz is their median
 };
