@@ -201,16 +201,19 @@ void SoundEngine::Impl::feederLoop() {
       if (p.phase == MusicPlayer::State::kPlaying) feed(p);
       if (p.phase != MusicPlayer::State::kIdle) active = true;
     }
-    if (wantSpare && !spare.running()) {
-      wantSpare = false;
-      lk.unlock();
-      DecoderProcess d = spawnDecoder();
-      lk.lock();
-      if (quitting || spare.running()) endDecoder(d);
-      else spare = d;
+    if (wantSpare) {
+      wantSpare = false;  // a play may ask again while the lock is let go below
+      if (!spare.running()) {
+        lk.unlock();
+        DecoderProcess d = spawnDecoder();
+        lk.lock();
+        if (quitting || spare.running()) endDecoder(d);
+        else spare = d;
+      }
     }
+    if (quitting || wantSpare) continue;
     if (active) wake.wait_for(lk, std::chrono::milliseconds(kFeedPeriodMs));
-    else if (!quitting && !wantSpare) wake.wait(lk);
+    else wake.wait(lk);
   }
 }
 
