@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "bench/bench_support.h"
+
 extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
 extern "C" void* __libc_realloc(void*, std::size_t);
@@ -14,11 +16,8 @@ namespace benchlang {
 
 inline unsigned long gAllocations = 0;
 
-using Clock = std::chrono::steady_clock;
-
-inline double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using krbench::Clock;
+using krbench::secondsSince;
 
 }  // namespace benchlang
 

@@ -2,7 +2,7 @@
 // calls into the runtime table, half absolute references to module symbols.
 #include <cstdio>
 
-#include "bench/bench_module.h"
+#include "bench/bench_support.h"
 #include "runtime/command_table.h"
 #include "runtime/linker.h"
 #include "runtime/runtime_api.h"

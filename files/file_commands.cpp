@@ -83,11 +83,6 @@ int seekFile(int file, int pos) {
   return f && f->seek(pos) ? 1 : 0;
 }
 
-int readByte(int file) {
-  FileStream* f = liveFile(file);
-  return f ? f->readByte() : 0;
-}
-
 int readShort(int file) { return static_cast<int>(readLittleEndian(file, 2)); }
 int readInt(int file) { return static_cast<int>(readLittleEndian(file, 4)); }
 

@@ -1,5 +1,6 @@
 // The commands of the files and banks group, as registered in files_group.cpp.
 #pragma once
+#include "files/files_state.h"
 
 struct krString;
 
@@ -13,7 +14,12 @@ void closeFile(int file);
 int filePos(int file);
 int eof(int file);
 int seekFile(int file, int pos);
-int readByte(int file);
+// Inline so its fast path (a live file with buffered bytes) compiles into the
+// boundary entry itself: programs call it once per byte.
+inline int readByte(int file) {
+  FileStream* f = liveFile(file);
+  return __builtin_expect(f != nullptr, 1) ? f->readByte() : 0;
+}
 int readShort(int file);
 int readInt(int file);
 float readFloat(int file);

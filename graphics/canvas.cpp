@@ -24,6 +24,7 @@ int narrow(std::int64_t v) { return static_cast<int>(v); }
 }  // namespace
 
 void (*Canvas::collisionMaskRefresh)(Canvas&, const Rect&) = nullptr;
+void (*Canvas::collisionMaskRelease)(CollisionMask*) = nullptr;
 
 // ---- pixel stores ----
 
@@ -93,7 +94,9 @@ Canvas::Canvas(GraphicsDevice* device, std::shared_ptr<PixelStore> store)
   setColour(0xFFFFFFFF);
 }
 
-Canvas::~Canvas() = default;
+Canvas::~Canvas() {
+  if (collisionMask_ && collisionMaskRelease) collisionMaskRelease(collisionMask_);
+}
 
 void Canvas::exchangePixels(Canvas& other) {
   std::swap(store_, other.store_);

@@ -133,6 +133,8 @@ class Canvas {
   }
   // Set by the collision code: brings a canvas's mask up to date over r.
   static void (*collisionMaskRefresh)(Canvas& canvas, const Rect& r);
+  // Set by the collision code: frees a mask when its canvas goes.
+  static void (*collisionMaskRelease)(CollisionMask* mask);
 
  private:
   void copyRows(const Rect& to, const Canvas& source, int sx, int sy, bool solid);

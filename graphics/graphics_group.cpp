@@ -1,5 +1,6 @@
 // The graphics and images group: registration table, init and shutdown.
 #include "graphics/graphics_commands.h"
+#include "images/images_commands.h"
 #include "runtime/command_table.h"
 
 namespace kr {
@@ -52,11 +53,53 @@ const CommandEntry kGraphicsCommands[] = {
     KR_ENTRY("Line%x1%y1%x2%y2", line),
     KR_ENTRY("Rect%x%y%width%height%solid=1", rect),
     KR_ENTRY("Oval%x%y%width%height%solid=1", oval),
+
+    // Images
+    KR_ENTRY("%LoadImage$bmpfile", img::loadImage),
+    KR_ENTRY("%CopyImage%image", img::copyImage),
+    KR_ENTRY("%CreateImage%width%height%frames=1", img::createImage),
+    KR_ENTRY("%LoadAnimImage$bmpfile%cellwidth%cellheight%first%count", img::loadAnimImage),
+    KR_ENTRY("FreeImage%image", img::freeImage),
+    KR_ENTRY("%SaveImage%image$bmpfile%frame=0", img::saveImage),
+    KR_ENTRY("GrabImage%image%x%y%frame=0", img::grabImage),
+    KR_ENTRY("%ImageBuffer%image%frame=0", img::imageBuffer),
+    KR_ENTRY("DrawImage%image%x%y%frame=0", img::drawImage),
+    KR_ENTRY("DrawBlock%image%x%y%frame=0", img::drawBlock),
+    KR_ENTRY("TileImage%image%x=0%y=0%frame=0", img::tileImage),
+    KR_ENTRY("TileBlock%image%x=0%y=0%frame=0", img::tileBlock),
+    KR_ENTRY("DrawImageRect%image%x%y%rect_x%rect_y%rect_width%rect_height%frame=0", img::drawImageRect),
+    KR_ENTRY("DrawBlockRect%image%x%y%rect_x%rect_y%rect_width%rect_height%frame=0", img::drawBlockRect),
+    KR_ENTRY("MaskImage%image%red%green%blue", img::maskImage),
+    KR_ENTRY("HandleImage%image%x%y", img::handleImage),
+    KR_ENTRY("MidHandle%image", img::midHandle),
+    KR_ENTRY("AutoMidHandle%enable", img::autoMidHandle),
+    KR_ENTRY("%ImageWidth%image", img::imageWidth),
+    KR_ENTRY("%ImageHeight%image", img::imageHeight),
+    KR_ENTRY("%ImageXHandle%image", img::imageXHandle),
+    KR_ENTRY("%ImageYHandle%image", img::imageYHandle),
+    KR_ENTRY("%ImagesOverlap%image1%x1%y1%image2%x2%y2", img::imagesOverlap),
+    KR_ENTRY("%ImagesCollide%image1%x1%y1%frame1%image2%x2%y2%frame2", img::imagesCollide),
+    KR_ENTRY("%RectsOverlap%x1%y1%width1%height1%x2%y2%width2%height2", img::rectsOverlap),
+    KR_ENTRY("%ImageRectOverlap%image%x%y%rect_x%rect_y%rect_width%rect_height", img::imageRectOverlap),
+    KR_ENTRY("%ImageRectCollide%image%x%y%frame%rect_x%rect_y%rect_width%rect_height", img::imageRectCollide),
+    KR_ENTRY("TFormImage%image#a#b#c#d", img::tFormImage),
+    KR_ENTRY("ScaleImage%image#xscale#yscale", img::scaleImage),
+    KR_ENTRY("ResizeImage%image#width#height", img::resizeImage),
+    KR_ENTRY("RotateImage%image#angle", img::rotateImage),
+    KR_ENTRY("TFormFilter%enable", img::tFormFilter),
+    KR_ENTRY("%LoadBuffer%buffer$bmpfile", img::loadBuffer),
 };
+
+// Image state is reset before the display opens: opening releases what a
+// previous run left.
+bool initGroup() {
+  img::init();
+  return init();
+}
 
 }  // namespace
 
 extern const CommandGroup graphicsGroup;
-const CommandGroup graphicsGroup = KR_GROUP("graphics and images", kGraphicsCommands, init, shutdown);
+const CommandGroup graphicsGroup = KR_GROUP("graphics and images", kGraphicsCommands, initGroup, shutdown);
 
 }  // namespace kr

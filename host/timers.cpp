@@ -15,9 +15,9 @@ namespace kr {
 
 namespace {
 
-// A small stack: the loop needs a few hundred bytes, and a run's address space
-// is better left to the game.
-constexpr std::size_t kTimingStackBytes = 64 * 1024;
+// One thread, so a modest stack: room for the loop and the sanitizers' needs,
+// without taking the default 8 MiB of a run's address space.
+constexpr std::size_t kTimingStackBytes = 256 * 1024;
 
 class TimingThread {
  public:
@@ -91,20 +91,30 @@ class TimingThread {
         continue;
       }
       auto now = std::chrono::steady_clock::now();
-      if (due_.front()->next > now) {
-        wake_.wait_until(lock, due_.front()->next);
+      // A copy: the timer may be freed while this thread waits.
+      auto deadline = due_.front()->next;
+      if (deadline > now) {
+        wake_.wait_until(lock, deadline);
         continue;
       }
       while (!due_.empty() && due_.front()->next <= now) {
         std::pop_heap(due_.begin(), due_.end(), later);
         Timer* timer = due_.back();
-        ++timer->ticksPut;
+        // Deadlines are absolute, so ticks do not drift. A timer this thread
+        // fell behind on (a loaded machine) gets all its missed ticks at once
+        // rather than one round each, so the work stays bounded.
+        std::chrono::milliseconds period(timer->periodMs);
+        auto missed = static_cast<std::uint32_t>((now - timer->next) / period) + 1;
+        timer->ticksPut += missed;
+        timer->next += period * missed;
         timer->signalled = true;
         timer->event.notify_all();
-        // Deadlines are absolute, so ticks do not drift.
-        timer->next += std::chrono::milliseconds(timer->periodMs);
         std::push_heap(due_.begin(), due_.end(), later);
       }
+      // Let waiters and the main thread's add and remove have the lock between rounds.
+      lock.unlock();
+      std::this_thread::yield();
+      lock.lock();
     }
   }
 

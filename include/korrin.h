@@ -21,6 +21,7 @@ typedef struct krString krString;
 #include "korrin/library.h"  /* string and maths commands */
 #include "korrin/files.h"    /* files, directories, banks */
 #include "korrin/graphics.h" /* display, canvases, drawing */
+#include "korrin/images.h"   /* images, collisions, transforms, LoadBuffer */
 #include "korrin/audio.h"    /* sounds, channels, music, CD audio */
 
 #ifdef __cplusplus

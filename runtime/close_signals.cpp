@@ -94,7 +94,7 @@ void CloseSignals::install() {
   gStopping = false;
   pthread_attr_t attr;
   pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, 64 * 1024);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
   bool started = pthread_create(&gThread, &attr, answerSignals, nullptr) == 0;
   pthread_attr_destroy(&attr);
   if (!started) {

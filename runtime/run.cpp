@@ -1,5 +1,6 @@
 #include "runtime/run.h"
 
+#include <pthread.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/ucontext.h>
@@ -29,6 +30,8 @@ struct Recovery {
 };
 
 Recovery* gRecovery = nullptr;
+pthread_t gMainThread;
+bool gMainThreadKnown = false;
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
 constexpr int kFaultSignalCount = sizeof(kFaultSignals) / sizeof(kFaultSignals[0]);
@@ -59,6 +62,13 @@ const char* faultMessage(int sig, siginfo_t* info, void* context) {
 }
 
 void onFault(int sig, siginfo_t* info, void* context) {
+  // A fault on one of the runtime's own threads is a crash of the runtime,
+  // not of the program: the default action takes the process.
+  if (!gMainThreadKnown || !pthread_equal(pthread_self(), gMainThread)) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return;
+  }
   // The module's block allows reading, writing and executing; pages are only
   // kept from being writable and executable at once until a module needs it.
   if (sig == SIGSEGV && info->si_code == SEGV_ACCERR && fixPageFault(info->si_addr)) return;
@@ -79,6 +89,8 @@ struct FaultHandlers {
   stack_t previousStack;
 
   void install() {
+    gMainThread = pthread_self();
+    gMainThreadKnown = true;
     stack_t ss{};
     ss.ss_sp = gAltStack;
     ss.ss_size = sizeof(gAltStack);

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps x11-utils binutils-mingw-w64-i686 clang libclang-rt-14-dev
-  libsdl2-dev:i386
+  libsdl2-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
   libopenal-dev:i386 libsndfile1-dev:i386 libxmp-dev:i386 libfluidsynth-dev:i386 timgm6mb-soundfont
 )
 

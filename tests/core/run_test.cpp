@@ -90,7 +90,9 @@ TEST(ModuleRun, TimerTicksAtItsRate) {
 }
 
 TEST(ModuleRun, ThousandsOfLiveTimersAllTickAndFree) {
-  RunResult r = runModule("core_many_timers");
+  RunOptions o;
+  o.timeoutMs = 60000;  // slow under the sanitizers
+  RunResult r = runModule("core_many_timers", o);
   EXPECT_EQ(r.logs(), (Lines{"missing=0", "ticking=2", "fresh first=1"})) << r.err;
   EXPECT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
 }
@@ -254,7 +256,9 @@ TEST(ModuleRun, HugeTextArgumentsNeverAbort) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer's shadow memory leaves no room for 1 GiB strings";
 #endif
-  RunResult r = runModule("core_huge_text");
+  RunOptions o;
+  o.timeoutMs = 90000;  // four 1.1 GB strings to fill on a shared machine
+  RunResult r = runModule("core_huge_text", o);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.logs(), (Lines{"(text too long to show)", "exec done", "saved=0"})) << r.err;
   EXPECT_TRUE(r.errContains("debugError: Out of memory")) << r.err;

@@ -1,0 +1,8 @@
+# Libraries beside SDL, all i386 from Debian multiarch.
+find_library(PNG_LIBRARY NAMES png16 PATHS /usr/lib/i386-linux-gnu NO_DEFAULT_PATH REQUIRED)
+find_library(JPEG_LIBRARY NAMES jpeg PATHS /usr/lib/i386-linux-gnu NO_DEFAULT_PATH REQUIRED)
+target_link_libraries(krcore PUBLIC ${PNG_LIBRARY} ${JPEG_LIBRARY})
+
+# Transforms are specified in single precision: SSE gives exactly that, where
+# the x87 would carry extra bits between operations.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/images/transform.cpp PROPERTIES COMPILE_OPTIONS -mfpmath=sse)

@@ -1,0 +1,6 @@
+/* A call that must raise its runtime error; nothing after it runs. */
+#include "img_util.h"
+void __MAIN(void) {
+  _floadanimimage(S("missing.bmp"), 4, 4, 0, 0);
+  logText("reached");
+}
