@@ -27,11 +27,12 @@ std::string wavHeader(int tag, int channels, std::uint32_t rate, std::uint32_t d
          le32(rate * channels * 2) + le16(channels * 2) + le16(16) + "data" + le32(dataBytes);
 }
 
-// Decoder processes of this build still alive.
-int decodersAlive() {
+// Decoder processes of this build still alive that a run in dir started (they
+// inherit its working directory; other tests may run decoders meanwhile).
+int decodersAlive(const std::string& dir) {
   std::string mine = buildPath("krdecode");
-  char resolved[4096];
-  if (!realpath(mine.c_str(), resolved)) return 0;
+  char resolved[4096], runDir[4096];
+  if (!realpath(mine.c_str(), resolved) || !realpath(dir.c_str(), runDir)) return 0;
   int count = 0;
   DIR* proc = opendir("/proc");
   while (dirent* e = readdir(proc)) {
@@ -42,7 +43,11 @@ int decodersAlive() {
     link[n] = 0;
     std::string stat = readFile(std::string("/proc/") + e->d_name + "/stat");
     bool zombie = stat.find(") Z") != std::string::npos;
-    if (std::string(link) == resolved && !zombie) ++count;
+    char cwd[4096];
+    ssize_t c = readlink((std::string("/proc/") + e->d_name + "/cwd").c_str(), cwd, sizeof cwd - 1);
+    if (c <= 0) continue;
+    cwd[c] = 0;
+    if (std::string(link) == resolved && std::string(cwd) == runDir && !zombie) ++count;
   }
   closedir(proc);
   return count;
@@ -161,8 +166,9 @@ TEST(AudioRobustness, EndingWithEverythingPlayingIsQuickAndClean) {
   EXPECT_FALSE(r.errContains("not closed")) << r.err;
   EXPECT_FALSE(r.errContains("(EE)")) << r.err;
   EXPECT_FALSE(r.errContains("Invalid")) << r.err;
-  for (int i = 0; i < 50 && decodersAlive(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(decodersAlive(), 0);
+  for (int i = 0; i < 50 && decodersAlive(dir.path()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(decodersAlive(dir.path()), 0);
 }
 
 TEST(AudioRobustness, WithoutAnyDeviceEveryCommandDoesNothing) {
