@@ -302,7 +302,7 @@ Canvas* GraphicsDevice::createCanvas(int width, int height) {
   if (!store) return nullptr;
   auto* canvas = new Canvas(this, std::move(store));
   canvases_.insert(canvas);
-  canvas->clear();
+  // The store comes zeroed and a new canvas clears to black: no second fill.
   return canvas;
 }
 

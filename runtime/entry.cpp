@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -42,24 +43,88 @@ const char kUsage[] =
     "            program waits for Enter on the terminal, then resumes.\n"
     "  --help    show this text.\n";
 
+// What a traced module reports: the statement about to run (its file name's
+// address in the module and its line) and the active functions. Addresses are
+// read only when the whole NUL-terminated name lies inside the module.
+class TraceState {
+ public:
+  void setModule(const void* begin, std::size_t length) {
+    begin_ = static_cast<const char*>(begin);
+    length_ = length;
+  }
+  void statement(int file, int line) {
+    file_ = file;
+    line_ = line;
+  }
+  void enter(int name, int, int) {
+    if (depth_++ < kMaxFrames) frames_.push_back(Frame{name, file_, line_});
+  }
+  void leave() {
+    if (depth_ == 0) return;
+    if (--depth_ < frames_.size()) {
+      file_ = frames_.back().callerFile;
+      line_ = frames_.back().callerLine;
+      frames_.pop_back();
+    }
+  }
+  // " (game.kb:120)" for the current statement, "" when untraced.
+  std::string where() const {
+    std::string file = text(file_);
+    return file.empty() ? std::string() : " (" + file + ":" + std::to_string(line_) + ")";
+  }
+  // One line per active function, innermost first: "Name called at game.kb:30".
+  std::vector<std::string> callStack() const {
+    std::vector<std::string> lines;
+    for (auto it = frames_.rbegin(); it != frames_.rend() && lines.size() < 20; ++it) {
+      std::string name = text(it->name), file = text(it->callerFile);
+      if (name.empty()) continue;
+      lines.push_back(name + (file.empty() ? "" : " called at " + file + ":" + std::to_string(it->callerLine)));
+    }
+    if (depth_ > 20) lines.push_back("... " + std::to_string(depth_ - 20) + " more");
+    return lines;
+  }
+
+ private:
+  static constexpr std::size_t kMaxFrames = 1 << 20;
+  struct Frame {
+    int name, callerFile, callerLine;
+  };
+  std::string text(int address) const {
+    const char* p = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(address)));
+    if (!begin_ || p < begin_ || p >= begin_ + length_) return std::string();
+    const void* nul = std::memchr(p, 0, static_cast<std::size_t>(begin_ + length_ - p));
+    return nul ? std::string(p) : std::string();
+  }
+  const char* begin_ = nullptr;
+  std::size_t length_ = 0;
+  int file_ = 0, line_ = 0;
+  std::vector<Frame> frames_;
+  std::size_t depth_ = 0;
+};
+
 class DefaultDebugger final : public Debugger {
  public:
+  explicit DefaultDebugger(TraceState& trace) : trace_(trace) {}
   void debugRun() override {}
   void debugStop() override {}
-  void debugStmt(int, int) override {}
-  void debugEnter(int, int, int) override {}
-  void debugLeave() override {}
+  void debugStmt(int a, int b) override { trace_.statement(a, b); }
+  void debugEnter(int a, int b, int c) override { trace_.enter(a, b, c); }
+  void debugLeave() override { trace_.leave(); }
   void debugInfo(const char*) override {}
-  void debugError(const char* message) override { showMessageBox("Error!", message); }
+  void debugError(const char* message) override { showMessageBox("Error!", (message + trace_.where()).c_str()); }
   void debugLog(const char*) override {}
+
+ private:
+  TraceState& trace_;
 };
 
 class ConsoleDebugger final : public Debugger {
  public:
-  explicit ConsoleDebugger(Runtime* runtime) : runtime_(runtime) {}
+  ConsoleDebugger(Runtime* runtime, TraceState& trace) : runtime_(runtime), trace_(trace) {}
   void debugRun() override { line("debugRun", nullptr); }
   void debugStop() override {
-    line("debugStop", "press Enter to continue");
+    std::string where = trace_.where();
+    line("debugStop", ((where.empty() ? std::string() : "stopped" + where + ", ") + "press Enter to continue").c_str());
     // The pump blocks while paused; a reader thread resumes the program through
     // the interface a development environment would use.
     Runtime* runtime = runtime_;
@@ -70,11 +135,14 @@ class ConsoleDebugger final : public Debugger {
       runtime->asyncRun();
     }).detach();
   }
-  void debugStmt(int, int) override {}
-  void debugEnter(int, int, int) override {}
-  void debugLeave() override {}
+  void debugStmt(int a, int b) override { trace_.statement(a, b); }
+  void debugEnter(int a, int b, int c) override { trace_.enter(a, b, c); }
+  void debugLeave() override { trace_.leave(); }
   void debugInfo(const char* message) override { line("debugInfo", message); }
-  void debugError(const char* message) override { line("debugError", message); }
+  void debugError(const char* message) override {
+    line("debugError", (message + trace_.where()).c_str());
+    for (const std::string& frame : trace_.callStack()) line("debugStack", frame.c_str());
+  }
   void debugLog(const char* message) override { line("debugLog", message); }
 
  private:
@@ -93,6 +161,7 @@ class ConsoleDebugger final : public Debugger {
     std::fflush(stderr);
   }
   Runtime* runtime_;
+  TraceState& trace_;
 };
 
 constexpr int kExitUnableToRun = -1;
@@ -162,8 +231,10 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
     showMessageBox(nullptr, ("Can't find symbol: " + linked.missingName).c_str());
     return 0;
   }
-  DefaultDebugger quiet;
-  ConsoleDebugger console(runtime);
+  TraceState trace;
+  trace.setModule(linked.mapping, linked.mappingLength);
+  DefaultDebugger quiet(trace);
+  ConsoleDebugger console(runtime, trace);
   Debugger* debugger = debug ? static_cast<Debugger*>(&console) : &quiet;
   runtime->execute(linked.entry, debugger, debug ? 1 : 0, 0);
   runtime->shutdown();
