@@ -25,6 +25,7 @@ typedef struct krString krString;
 #include "korrin/images.h"   /* images, collisions, transforms, LoadBuffer */
 #include "korrin/input.h"    /* keyboard, mouse, joysticks */
 #include "korrin/net.h"      /* multiplayer games */
+#include "korrin/audio.h"    /* sounds, channels, music, CD audio */
 
 #ifdef __cplusplus
 }

@@ -16,6 +16,7 @@
 #include "runtime/module_check.h"
 #include "runtime/module_source.h"
 #include "runtime/runtime_api.h"
+#include "runtime/program_dir.h"
 #include "runtime/text_encoding.h"
 
 namespace kr {
@@ -250,6 +251,7 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
   std::size_t offset = 0, size = 0;
   if (readPackedModule(selfPath(), image)) {
     size = image.size();
+    setProgramFile(selfPath());
   } else {
     if (!file) return unableToRun();
     if (readPackedModule(file, image)) {
@@ -258,6 +260,7 @@ extern "C" __attribute__((visibility("default"))) int krWinMain(int argc, char**
       if (!readWholeFile(file, image)) return unableToRun();
       moduleInFile(image, offset, size);
     }
+    setProgramFile(file);
   }
 
   Runtime* runtime = runtimeGetRuntime();

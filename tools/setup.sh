@@ -11,6 +11,7 @@ PACKAGES=(
   libenet-dev:i386
   libfreetype-dev:i386 libfontconfig-dev:i386 fonts-liberation
   libsdl2-ttf-dev:i386
+  libopenal-dev:i386 libsndfile1-dev:i386 libxmp-dev:i386 libfluidsynth-dev:i386 timgm6mb-soundfont
 )
 
 need_i386=0

@@ -1,0 +1,26 @@
+// Telling music files apart: the stream markers of names, and the song headers
+// the runtime recognises itself before any song loader sees a file.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kr {
+namespace audio {
+
+enum class SongFormat { kNone, kMod, kS3m, kXm, kIt, kMidi };
+
+// A MOD's signature sits at byte 1080; every other header is nearer the start.
+constexpr std::size_t kSongHeadBytes = 1084;
+
+SongFormat recogniseSong(const std::uint8_t* head, std::size_t size);
+
+// Reads the head of a regular file (never a device or a pipe) and recognises it.
+SongFormat recogniseSongFile(const std::string& hostPath);
+
+// True when the name contains ".raw", ".wav", ".mp2", ".mp3", ".wma" or ".asf"
+// anywhere, in any letter case.
+bool hasStreamMarker(const std::string& name);
+
+}  // namespace audio
+}  // namespace kr
