@@ -10,6 +10,7 @@
 // function's result; locals and hidden slots (loop limits, Select values)
 // follow below. The frame is zero-filled on entry, and string and object
 // locals are released on every way out.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -81,6 +82,8 @@ struct Scope {
   std::map<std::string, SourcePos> labelUses;
   std::vector<Loop> loops;
   int epilogue = -1, boundsFail = -1, nullFail = -1;
+  std::map<std::string, Reg> registers;         // locals to keep in a register if they are integers
+  std::vector<std::pair<Reg, Mem>> savedRegisters;  // the caller's values, back at the epilogue
 };
 
 std::string kindName(const VType& t) {
@@ -436,6 +439,8 @@ class CodeGen {
     if (scope_->isMain) {
       v.mem = Mem::sym("_v" + name);
       if (!globals_.count(name)) dataWords_.push_back(v.mem.symbol);
+    } else if (t.kind == Kind::Int && scope_->registers.count(name)) {
+      v.mem = Mem::direct(scope_->registers[name]);
     } else {
       v.mem = newSlot();
       if (t.kind == Kind::Str) scope_->releaseStrings.push_back(v.mem);
@@ -1515,9 +1520,17 @@ class CodeGen {
     bool up = t.kind == Kind::Int ? step.i > 0 : step.f > 0;
     gen(*s.args[1], t);
     storeTo(mem, t);
-    Mem limit = newSlot();
-    gen(*s.args[2], t);
-    storeTo(limit, t);
+    // A constant integer limit is compared as an immediate; any other is
+    // worked out once, before the first round.
+    ConstVal fixedLimit;
+    bool immLimit = t.kind == Kind::Int && constValue(*s.args[2], fixedLimit) && fixedLimit.type.kind != Kind::Str;
+    if (immLimit) fixedLimit = convertConst(fixedLimit, t, s.args[2]->pos);
+    Mem limit;
+    if (!immLimit) {
+      limit = newSlot();
+      gen(*s.args[2], t);
+      storeTo(limit, t);
+    }
     // The test sits after the body, so each round takes one jump.
     int top = e_.newLabel(), test = e_.newLabel(), exit = e_.newLabel();
     e_.jmp(test);
@@ -1535,8 +1548,14 @@ class CodeGen {
     }
     e_.bind(test);
     if (t.kind == Kind::Int) {
-      e_.load(EAX, mem);
-      e_.regMem(0x3B, EAX, limit);
+      if (immLimit) {
+        e_.aluMemImm(7, mem, fixedLimit.i);
+      } else if (mem.base == Mem::Direct) {
+        e_.regMem(0x3B, mem.reg, limit);
+      } else {
+        e_.load(EAX, mem);
+        e_.regMem(0x3B, EAX, limit);
+      }
       e_.jcc(up ? CLE : CGE, top);
     } else {
       e_.fld(limit);
@@ -1755,6 +1774,56 @@ class CodeGen {
     scope_ = nullptr;
   }
 
+  // ---------- registers for hot integer locals ----------
+  // Counts the uses of each name, weighting those inside loops (ten times per
+  // level), so the busiest locals get the callee-saved registers.
+  void countUses(const Expr& e, int weight, std::map<std::string, long>& uses) {
+    if (e.k == EK::Name) uses[e.name] += weight;
+    for (const ExprP& a : e.args) countUses(*a, weight, uses);
+  }
+  void countUses(const Block& b, int weight, std::map<std::string, long>& uses) {
+    for (const StmtP& sp : b) {
+      const Stmt& s = *sp;
+      bool loop = s.k == SK::For || s.k == SK::While || s.k == SK::Repeat || s.k == SK::ForEach;
+      int inner = loop && weight < 10000 ? weight * 10 : weight;
+      for (const ExprP& a : s.args) countUses(*a, inner, uses);
+      for (const Block& body : s.blocks) countUses(body, inner, uses);
+      countUses(s.elseBlock, weight, uses);
+      for (const Case& c : s.cases) {
+        for (const ExprP& v : c.values) countUses(*v, weight, uses);
+        countUses(c.body, weight, uses);
+      }
+      for (const VarDecl& d : s.vars) {
+        uses[d.name] += weight;
+        if (d.init) countUses(*d.init, weight, uses);
+      }
+    }
+  }
+
+  // ebx, esi and edi survive every call (the runtime's and the program's own),
+  // so a local kept there needs no load or store around them. Only names that
+  // become integer locals use them; the rest stay in the frame.
+  void chooseRegisters(const Function& d) {
+    std::map<std::string, long> uses;
+    countUses(d.body, 1, uses);
+    for (const Param& p : d.params) uses.erase(p.name);
+    std::vector<std::pair<long, std::string>> ranked;
+    for (const auto& u : uses) {
+      const std::string& name = u.first;
+      if (globals_.count(name) || consts_.count(name) || arrays_.count(name) || isCallable(name)) continue;
+      ranked.push_back({-u.second, name});
+    }
+    std::sort(ranked.begin(), ranked.end());
+    static const Reg pool[] = {EBX, ESI, EDI};
+    for (std::size_t i = 0; i < ranked.size() && i < 3; ++i) {
+      scope_->registers[ranked[i].second] = pool[i];
+      Mem slot = newSlot();
+      e_.store(slot, pool[i]);
+      e_.regReg(0x31, pool[i], pool[i]);  // a local starts at 0
+      scope_->savedRegisters.push_back({pool[i], slot});
+    }
+  }
+
   void genFunction(const FuncInfo& f) {
     const Function& d = *f.decl;
     Scope scope;
@@ -1764,6 +1833,7 @@ class CodeGen {
     e_.bind(f.label);
     symbols_.push_back({"_f" + d.name, e_.here()});
     prologue();
+    chooseRegisters(d);
     scope.epilogue = e_.newLabel();
     if (opt_.debug) {
       e_.pushImm(static_cast<std::uint32_t>(d.pos.line));
@@ -1832,6 +1902,7 @@ class CodeGen {
       }
       default: e_.load(EAX, Mem::frame(-8)); break;
     }
+    for (const auto& saved : scope.savedRegisters) e_.load(saved.first, saved.second);
     e_.bytes({0xC9});  // leave
     e_.ret();
     failStubs();
