@@ -666,9 +666,9 @@ class CodeGen {
           }
           VType t = elementIndex(e);
           if (t.kind == Kind::Float)
-            e_.bytes({0xD9, 0x04, 0x81});  // fld dword [ecx+eax*4]
+            e_.bytes({0xD9, 0x04, elementSib()});  // fld dword [ecx+index*4]
           else
-            e_.bytes({0x8B, 0x04, 0x81});  // mov eax, [ecx+eax*4]
+            e_.bytes({0x8B, 0x04, elementSib()});  // mov eax, [ecx+index*4]
           return t;
         }
         return genCall(e);
@@ -787,16 +787,36 @@ class CodeGen {
   // dimension.
   VType elementAddress(const Expr& e) {
     VType t = elementIndex(e);
-    e_.bytes({0x8D, 0x04, 0x81});  // lea eax, [ecx+eax*4]
+    e_.bytes({0x8D, 0x04, elementSib()});  // lea eax, [ecx+index*4]
     return t;
   }
 
-  // The checked element index in eax and the element storage in ecx.
+  // The SIB byte of [ecx+index*4] for the index elementIndex left.
+  int elementSib() const { return 0x80 | (elementIndexReg_ << 3) | ECX; }
+
+  // An integer local kept in a register, named by a plain expression.
+  const Var* registerVar(const Expr& e) {
+    if (e.k != EK::Name || (e.suffix && e.suffix != '%')) return nullptr;
+    const Var* v = findVar(e.name);
+    return v && v->type.kind == Kind::Int && v->mem.base == Mem::Direct ? v : nullptr;
+  }
+
+  // The checked element index in eax (or, for one dimension indexed by a
+  // register local, in that register: elementIndexReg_) and the element
+  // storage in ecx.
   VType elementIndex(const Expr& e) {
     const ArrayInfo& a = arrays_[e.name];
     if (static_cast<int>(e.args.size()) != a.dims)
       fail(e.pos, "array '" + e.name + "' has " + std::to_string(a.dims) + " dimension" + (a.dims == 1 ? "" : "s"));
     const int counts = 12 + 4 * a.dims;  // the per-dimension counts kept after the descriptor
+    elementIndexReg_ = EAX;
+    if (const Var* v = a.dims == 1 ? registerVar(*e.args[0]) : nullptr) {
+      e_.regMem(0x3B, v->mem.reg, Mem::sym(a.symbol, counts));
+      e_.jcc(CAE, boundsFail());
+      e_.load(ECX, Mem::sym(a.symbol, 0));
+      elementIndexReg_ = v->mem.reg;
+      return a.type;
+    }
     for (int k = 0; k < a.dims; ++k) {
       const Expr& index = *e.args[k];
       if (index.k == EK::IntLit && k == 0) {
@@ -1292,17 +1312,28 @@ class CodeGen {
         arrays_[target.name].dims == 1 && simpleInt(*target.args[0], indexMem, indexImm, indexIsImm)) {
       // No call can come between the value and the store: it waits in edx.
       const ArrayInfo& a = arrays_[target.name];
-      VType got = genValue();
+      // a(i) = a(i) OP value: the element is updated in place.
+      int inPlace = value ? inPlaceOpcode(target, *value) : 0;
+      VType got;
+      if (inPlace) {
+        gen(*value->args[1], intType());
+        got = intType();
+      } else {
+        got = genValue();
+      }
       convert(got, t, target.pos);
       e_.regReg(0x89, EDX, EAX);
+      Reg index = EAX;
       if (indexIsImm)
         e_.movImm(EAX, static_cast<std::uint32_t>(indexImm));
+      else if (indexMem.base == Mem::Direct)
+        index = indexMem.reg;
       else
         e_.load(EAX, indexMem);
-      e_.regMem(0x3B, EAX, Mem::sym(a.symbol, 16));  // the count kept for index checks
+      e_.regMem(0x3B, index, Mem::sym(a.symbol, 16));  // the count kept for index checks
       e_.jcc(CAE, boundsFail());
       e_.load(ECX, Mem::sym(a.symbol, 0));
-      e_.bytes({0x89, 0x14, 0x81});  // mov [ecx+eax*4], edx
+      e_.bytes({inPlace ? inPlace : 0x89, 0x14, 0x80 | (index << 3) | ECX});  // op [ecx+index*4], edx
       return;
     }
     VType got = genValue();
@@ -1324,6 +1355,25 @@ class CodeGen {
       e_.pop(ECX);
       e_.store(Mem::at(EAX), ECX);
     }
+  }
+
+  // The "op r/m32, r32" opcode when value is target OP x for an integer
+  // element target with a plain index, OP one of + - And Or Xor and x free of
+  // calls; else 0.
+  int inPlaceOpcode(const Expr& target, const Expr& value) {
+    static const std::map<std::string, int> ops = {{"+", 0x01}, {"-", 0x29}, {"and", 0x21}, {"or", 0x09}, {"xor", 0x31}};
+    if (value.k != EK::Binary) return 0;
+    auto op = ops.find(value.name);
+    if (op == ops.end()) return 0;
+    const Expr& l = *value.args[0];
+    const Expr& r = *value.args[1];
+    if (l.k != EK::Call || l.name != target.name || l.args.size() != 1) return 0;
+    const Expr& li = *l.args[0];
+    const Expr& ti = *target.args[0];
+    bool sameIndex = li.k == ti.k && ((li.k == EK::IntLit && li.ival == ti.ival) ||
+                                      (li.k == EK::Name && li.name == ti.name && li.suffix == ti.suffix));
+    if (!sameIndex || typeOf(r).kind != Kind::Int || !pure(r)) return 0;
+    return op->second;
   }
 
   void storeTo(const Mem& mem, const VType& t) {
@@ -2015,6 +2065,7 @@ class CodeGen {
   Emitter e_;
   Scope* scope_ = nullptr;
   std::uint32_t frameCountAt_ = 0;
+  Reg elementIndexReg_ = EAX;
   int numbered_ = 0;
   std::map<std::string, TypeInfo> types_;
   std::vector<const TypeDecl*> typeOrder_;

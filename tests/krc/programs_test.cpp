@@ -492,6 +492,40 @@ TEST(KrcPrograms, EachIndexIsCheckedAgainstItsOwnDimension) {
   EXPECT_TRUE(undimensioned.errContains("debugError: Array index out of bounds")) << undimensioned.err;
 }
 
+TEST(KrcPrograms, ElementsIndexedByRegisterLocalsAndUpdatedInPlace) {
+  // In a function the counters live in registers and a(i) = a(i) OP x updates
+  // the element in place: the result, the other operators, a right side that
+  // reads the same array, and the bounds check must all hold.
+  RunResult r = runKb(R"(
+Dim a(4), f#(4), s$(4)
+Function Fill()
+  For i = 0 To 4
+    a(i) = a(i) + i * 3 : a(i) = a(i) - 1 : a(i) = a(i) Xor 1
+    f(i) = f(i) + i / 2.0 : s(i) = s(i) + i
+  Next
+  For i = 1 To 4
+    a(i) = a(i) + a(i - 1)
+  Next
+  a(2) = a(2) Or 64 : a(2) = a(2) And 127
+  Return a(4)
+End Function
+Function Overrun(n)
+  For i = 0 To n
+    a(i) = a(i) + 1
+  Next
+End Function
+DebugLog Fill() + " " + a(0) + " " + a(1) + " " + a(2) + " " + f(3) + " " + s(1) + s(4)
+Overrun 4
+DebugLog a(4)
+Overrun 5
+DebugLog "not reached"
+)");
+  // After the first loop a(i) = (3i - 1) Xor 1: -2, 3, 4, 9, 10; running sums
+  // -2, 1, 5, 14, 24; then a(2) = 5 Or 64 And 127 = 69.
+  EXPECT_EQ(r.logs(), (Lines{"24 -2 1 69 1.500000 14", "25"}));
+  EXPECT_TRUE(r.errContains("debugError: Array index out of bounds (")) << r.err;
+}
+
 TEST(KrcPrograms, DataReadRestore) {
   Lines logs = logsOf(R"(
 Data 5, 1.5, "12abc"
