@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <new>
 #include <vector>
 
@@ -21,6 +22,19 @@ constexpr std::uint64_t kMaxStoreBytes = 512ull << 20;
 
 int narrow(std::int64_t v) { return static_cast<int>(v); }
 
+// Games make and free frames of a megabyte or more all the time (transforms,
+// loads, grabs). Left to the allocator's defaults each one is a fresh mapping
+// whose every page faults on first touch, which costs more than the pixels'
+// own work; kept in the heap, a freed store is reused warm.
+void keepLargeStoresInTheHeap() {
+  static const bool done = [] {
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    return true;
+  }();
+  (void)done;
+}
+
 }  // namespace
 
 void (*Canvas::collisionMaskRefresh)(Canvas&, const Rect&) = nullptr;
@@ -35,6 +49,7 @@ std::shared_ptr<PixelStore> PixelStore::create(int width, int height, const Pixe
   std::uint64_t pitch = (static_cast<std::uint64_t>(width) * format.bytesPerPixel + 3) & ~3ull;
   std::uint64_t bytes = pitch * static_cast<std::uint64_t>(height);
   if (bytes > kMaxStoreBytes) return nullptr;
+  keepLargeStoresInTheHeap();
   void* memory = nullptr;
   if (posix_memalign(&memory, 16, static_cast<std::size_t>(bytes)) != 0) return nullptr;
   std::memset(memory, 0, static_cast<std::size_t>(bytes));
