@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "compiler/compiler.h"
@@ -1314,15 +1315,18 @@ class CodeGen {
       const ArrayInfo& a = arrays_[target.name];
       // a(i) = a(i) OP value: the element is updated in place.
       int inPlace = value ? inPlaceOpcode(target, *value) : 0;
-      VType got;
-      if (inPlace) {
+      // The value waits in edx, unless it is a register local already.
+      Reg source = EDX;
+      if (const Var* r = inPlace ? registerVar(*value->args[1]) : nullptr) {
+        source = r->mem.reg;
+      } else if (inPlace) {
         gen(*value->args[1], intType());
-        got = intType();
+        e_.regReg(0x89, EDX, EAX);
       } else {
-        got = genValue();
+        VType got = genValue();
+        convert(got, t, target.pos);
+        e_.regReg(0x89, EDX, EAX);
       }
-      convert(got, t, target.pos);
-      e_.regReg(0x89, EDX, EAX);
       Reg index = EAX;
       if (indexIsImm)
         e_.movImm(EAX, static_cast<std::uint32_t>(indexImm));
@@ -1333,7 +1337,7 @@ class CodeGen {
       e_.regMem(0x3B, index, Mem::sym(a.symbol, 16));  // the count kept for index checks
       e_.jcc(CAE, boundsFail());
       e_.load(ECX, Mem::sym(a.symbol, 0));
-      e_.bytes({inPlace ? inPlace : 0x89, 0x14, 0x80 | (index << 3) | ECX});  // op [ecx+index*4], edx
+      e_.bytes({inPlace ? inPlace : 0x89, 0x04 | (source << 3), 0x80 | (index << 3) | ECX});  // op [ecx+index*4], source
       return;
     }
     VType got = genValue();
@@ -1825,17 +1829,28 @@ class CodeGen {
   }
 
   // ---------- registers for hot integer locals ----------
-  // Counts the uses of each name, weighting those inside loops (ten times per
-  // level), so the busiest locals get the callee-saved registers.
-  void countUses(const Expr& e, int weight, std::map<std::string, long>& uses) {
-    if (e.k == EK::Name) uses[e.name] += weight;
+  // How often a name is used (ten times more per loop level around the use),
+  // and whether any use gives it a type other than integer.
+  struct Uses {
+    long weight = 0;
+    bool notInt = false;
+  };
+  using UseMap = std::unordered_map<std::string_view, Uses>;
+
+  static void countUse(const std::string& name, char suffix, const std::string& typeName, long weight, UseMap& uses) {
+    Uses& u = uses[name];
+    u.weight += weight;
+    if ((suffix && suffix != '%') || !typeName.empty()) u.notInt = true;
+  }
+  void countUses(const Expr& e, long weight, UseMap& uses) {
+    if (e.k == EK::Name) countUse(e.name, e.suffix, e.typeName, weight, uses);
     for (const ExprP& a : e.args) countUses(*a, weight, uses);
   }
-  void countUses(const Block& b, int weight, std::map<std::string, long>& uses) {
+  void countUses(const Block& b, long weight, UseMap& uses) {
     for (const StmtP& sp : b) {
       const Stmt& s = *sp;
       bool loop = s.k == SK::For || s.k == SK::While || s.k == SK::Repeat || s.k == SK::ForEach;
-      int inner = loop && weight < 10000 ? weight * 10 : weight;
+      long inner = loop && weight < 10000 ? weight * 10 : weight;
       for (const ExprP& a : s.args) countUses(*a, inner, uses);
       for (const Block& body : s.blocks) countUses(body, inner, uses);
       countUses(s.elseBlock, weight, uses);
@@ -1844,24 +1859,25 @@ class CodeGen {
         countUses(c.body, weight, uses);
       }
       for (const VarDecl& d : s.vars) {
-        uses[d.name] += weight;
+        countUse(d.name, d.suffix, d.typeName, weight, uses);
         if (d.init) countUses(*d.init, weight, uses);
       }
     }
   }
 
   // ebx, esi and edi survive every call (the runtime's and the program's own),
-  // so a local kept there needs no load or store around them. Only names that
-  // become integer locals use them; the rest stay in the frame.
+  // so a local kept there needs no load or store around them. Integer locals
+  // used inside a loop get them, the busiest first; the rest stay in the frame.
   void chooseRegisters(const Function& d) {
-    std::map<std::string, long> uses;
+    UseMap uses;
     countUses(d.body, 1, uses);
     for (const Param& p : d.params) uses.erase(p.name);
     std::vector<std::pair<long, std::string>> ranked;
     for (const auto& u : uses) {
-      const std::string& name = u.first;
+      if (u.second.notInt || u.second.weight < 10) continue;
+      std::string name(u.first);
       if (globals_.count(name) || consts_.count(name) || arrays_.count(name) || isCallable(name)) continue;
-      ranked.push_back({-u.second, name});
+      ranked.push_back({-u.second.weight, name});
     }
     std::sort(ranked.begin(), ranked.end());
     static const Reg pool[] = {EBX, ESI, EDI};

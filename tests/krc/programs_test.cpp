@@ -509,20 +509,26 @@ Function Fill()
   a(2) = a(2) Or 64 : a(2) = a(2) And 127
   Return a(4)
 End Function
+Function Twice()
+  For k = 0 To 4 : a(k) = a(k) + k : Next
+End Function
 Function Overrun(n)
   For i = 0 To n
     a(i) = a(i) + 1
   Next
 End Function
 DebugLog Fill() + " " + a(0) + " " + a(1) + " " + a(2) + " " + f(3) + " " + s(1) + s(4)
+Twice
+DebugLog a(3)
 Overrun 4
 DebugLog a(4)
 Overrun 5
 DebugLog "not reached"
 )");
   // After the first loop a(i) = (3i - 1) Xor 1: -2, 3, 4, 9, 10; running sums
-  // -2, 1, 5, 14, 24; then a(2) = 5 Or 64 And 127 = 69.
-  EXPECT_EQ(r.logs(), (Lines{"24 -2 1 69 1.500000 14", "25"}));
+  // -2, 1, 5, 14, 24; then a(2) = 5 Or 64 And 127 = 69; Twice adds k to a(k)
+  // and Overrun 1 to each.
+  EXPECT_EQ(r.logs(), (Lines{"24 -2 1 69 1.500000 14", "17", "29"}));
   EXPECT_TRUE(r.errContains("debugError: Array index out of bounds (")) << r.err;
 }
 
