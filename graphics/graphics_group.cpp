@@ -1,5 +1,6 @@
 // The graphics and images group: registration table, init and shutdown.
 #include "graphics/graphics_commands.h"
+#include "graphics/text_commands.h"
 #include "images/images_commands.h"
 #include "runtime/command_table.h"
 
@@ -53,6 +54,18 @@ const CommandEntry kGraphicsCommands[] = {
     KR_ENTRY("Line%x1%y1%x2%y2", line),
     KR_ENTRY("Rect%x%y%width%height%solid=1", rect),
     KR_ENTRY("Oval%x%y%width%height%solid=1", oval),
+    KR_ENTRY("%LoadFont$fontname%height=12%bold=0%italic=0%underline=0", loadFont),
+    KR_ENTRY("FreeFont%font", freeFont),
+    KR_ENTRY("SetFont%font", setFont),
+    KR_ENTRY("Text%x%y$text%centre_x=0%centre_y=0", text),
+    KR_ENTRY("%FontWidth", fontWidth),
+    KR_ENTRY("%FontHeight", fontHeight),
+    KR_ENTRY("%StringWidth$string", stringWidth),
+    KR_ENTRY("%StringHeight$string", stringHeight),
+    KR_ENTRY("Write$string", consoleWrite),
+    KR_ENTRY("Print$string=\"\"", consolePrint),
+    KR_ENTRY("$Input$prompt=\"\"", consoleInput),
+    KR_ENTRY("Locate%x%y", locate),
 
     // Images
     KR_ENTRY("%LoadImage$bmpfile", img::loadImage),

@@ -21,7 +21,10 @@ typedef struct krString krString;
 #include "korrin/library.h"  /* string and maths commands */
 #include "korrin/files.h"    /* files, directories, banks */
 #include "korrin/graphics.h" /* display, canvases, drawing */
+#include "korrin/text.h"     /* fonts, text, the console */
 #include "korrin/images.h"   /* images, collisions, transforms, LoadBuffer */
+#include "korrin/input.h"    /* keyboard, mouse, joysticks */
+#include "korrin/net.h"      /* multiplayer games */
 
 #ifdef __cplusplus
 }

@@ -5,8 +5,11 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
-  googletest xvfb x11-apps x11-utils binutils-mingw-w64-i686 clang libclang-rt-14-dev
+  googletest xvfb x11-apps x11-utils xdotool binutils-mingw-w64-i686 clang libclang-rt-14-dev
   libsdl2-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
+  libenet-dev:i386
+  libfreetype-dev:i386 libfontconfig-dev:i386 fonts-liberation
+  libsdl2-ttf-dev:i386
 )
 
 need_i386=0

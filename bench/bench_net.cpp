@@ -1,0 +1,170 @@
+// Multiplayer benchmark: the runtime's games between two krrun processes
+// beside a plain C pair of processes calling ENet directly, with ratios.
+// Also prints join time, leave notice, migration and latency under load.
+#include <enet/enet.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "bench/bench_support.h"
+#include "tests/support/module_runner.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+void sendKind(ENetPeer* peer, char kind, std::size_t size) {
+  std::string bytes(size, 'x');
+  bytes[0] = kind;
+  enet_peer_send(peer, 0, enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE));
+}
+
+[[noreturn]] void plainServer(int port) {
+  ENetAddress address{ENET_HOST_ANY, static_cast<enet_uint16>(port)};
+  ENetHost* host = enet_host_create(&address, 4, 2, 0, 0);
+  int stream = 0;
+  for (;;) {
+    ENetEvent e;
+    if (enet_host_service(host, &e, 1000) <= 0) continue;
+    if (e.type != ENET_EVENT_TYPE_RECEIVE) continue;
+    char kind = static_cast<char>(e.packet->data[0]);
+    if (kind == 1) {
+      enet_peer_send(e.peer, 0, enet_packet_create(e.packet->data, e.packet->dataLength, ENET_PACKET_FLAG_RELIABLE));
+    } else if (kind == 2 && ++stream == 100000) {
+      sendKind(e.peer, 3, 4);
+      stream = 0;
+    } else if (kind == 4) {
+      sendKind(e.peer, 4, 2);
+    }
+    bool bye = kind == 9;
+    enet_packet_destroy(e.packet);
+    enet_host_flush(host);
+    if (bye) _exit(0);
+  }
+}
+
+char waitKind(ENetHost* host, char kind) {
+  for (;;) {
+    ENetEvent e;
+    if (enet_host_service(host, &e, 1) <= 0 || e.type != ENET_EVENT_TYPE_RECEIVE) continue;
+    char k = static_cast<char>(e.packet->data[0]);
+    enet_packet_destroy(e.packet);
+    if (k == kind) return k;
+  }
+}
+
+struct Figures {
+  double pingpongMs, streamMs, bigMs, idleNs;
+};
+
+Figures plainPair(int port) {
+  pid_t child = fork();
+  if (child == 0) plainServer(port);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ENetHost* client = enet_host_create(nullptr, 1, 2, 0, 0);
+  ENetAddress address;
+  enet_address_set_host_ip(&address, "127.0.0.1");
+  address.port = static_cast<enet_uint16>(port);
+  ENetPeer* peer = enet_host_connect(client, &address, 2, 0);
+  ENetEvent e;
+  while (enet_host_service(client, &e, 100) <= 0 || e.type != ENET_EVENT_TYPE_CONNECT) {
+  }
+  Figures f{};
+  auto t = Clock::now();
+  for (int i = 0; i < 2000; ++i) {
+    sendKind(peer, 1, 17);
+    enet_host_flush(client);
+    waitKind(client, 1);
+  }
+  f.pingpongMs = msSince(t);
+  t = Clock::now();
+  for (int i = 0; i < 100000; ++i) {
+    sendKind(peer, 2, 33);
+    enet_host_service(client, &e, 0);
+    if (e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
+  }
+  waitKind(client, 3);
+  f.streamMs = msSince(t);
+  t = Clock::now();
+  for (int i = 0; i < 10; ++i) {
+    sendKind(peer, 4, 1 << 20);
+    enet_host_flush(client);
+    waitKind(client, 4);
+  }
+  f.bigMs = msSince(t);
+  t = Clock::now();
+  for (int i = 0; i < 100000; ++i) enet_host_service(client, &e, 0);
+  f.idleNs = msSince(t) * 1e6 / 100000;
+  sendKind(peer, 9, 1);
+  enet_host_flush(client);
+  waitpid(child, nullptr, 0);
+  enet_host_destroy(client);
+  return f;
+}
+
+double logged(const krtest::RunResult& r, const std::string& label) {
+  for (const std::string& line : r.logs())
+    if (line.compare(0, label.size() + 1, label + "=") == 0) return std::atof(line.c_str() + label.size() + 1);
+  return -1;
+}
+
+std::vector<krtest::RunResult> runTogether(const std::vector<std::pair<std::string, int>>& modules, int port) {
+  std::vector<std::future<krtest::RunResult>> runs;
+  for (const auto& m : modules)
+    runs.push_back(std::async(std::launch::async, [m, port] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(m.second));
+      krtest::RunOptions options;
+      options.env.push_back("KORRIN_TEST_NET_PORT=" + std::to_string(port));
+      options.timeoutMs = 120000;
+      return krtest::runModule(m.first, options);
+    }));
+  std::vector<krtest::RunResult> results;
+  for (auto& r : runs) results.push_back(r.get());
+  return results;
+}
+
+}  // namespace
+
+int main() {
+  enet_initialize();
+  int port = 30000 + getpid() % 2000 * 8;
+  Figures plain = plainPair(port + 7);
+  auto runs = runTogether({{"net_bench_server", 0}, {"net_bench_client", 300}}, port);
+  const krtest::RunResult& server = runs[0];
+  const krtest::RunResult& client = runs[1];
+
+  double pingpong = logged(client, "pingpong_2000_ms");
+  double stream = logged(client, "stream_100000_ms");
+  double big = logged(client, "big_10_ms");
+  double idleNs = logged(client, "idle_10000000_ms") * 1e6 / 10000000;
+  std::printf("ping-pong, 16-byte guaranteed: runtime %.0f round trips/s, ENet pair %.0f/s\n", 2000 / pingpong * 1000,
+              2000 / plain.pingpongMs * 1000);
+  std::printf("100,000 x 32 bytes: runtime %.0f ms, ENet pair %.0f ms\n", stream, plain.streamMs);
+  std::printf("1 MiB message: runtime %.1f ms, ENet pair %.1f ms\n", big / 10, plain.bigMs / 10);
+  std::printf("idle poll: RecvNetMsg %.1f ns, enet_host_service(0) %.1f ns\n", idleNs, plain.idleNs);
+  krbench::Targets targets;
+  targets.atLeast("ping-pong round trips per second", pingpong > 0 ? plain.pingpongMs / pingpong : 0, 0.75);
+  targets.atLeast("100,000 messages: throughput", stream > 0 ? plain.streamMs / stream : 0, 0.80);
+  targets.atMost("1 MiB message: time", big > 0 ? big / plain.bigMs : 1e9, 1.25);
+  targets.atMost("idle RecvNetMsg / idle enet_host_service", idleNs > 0 ? idleNs / plain.idleNs : 1e9, 0.50);
+  double count = logged(server, "latency_count");
+  std::printf("join: %.0f ms (goal <= 50)\n", logged(client, "join_ms"));
+  std::printf("101 after a leave: %.0f ms (goal <= 50)\n", logged(server, "leave_ms"));
+  std::printf("8 players, 1,000 messages/s for 2 s: %.0f messages, added latency mean %.2f ms, max %.0f ms (goal < 5)\n",
+              count, count > 0 ? logged(server, "latency_sum_ms") / count : -1, logged(server, "latency_max_ms"));
+
+  auto migration = runTogether({{"net_mig_host", 0}, {"net_mig_join", 300}, {"net_mig_join", 1300}, {"net_mig_late", 3500}},
+                               port + 16);
+  std::printf("migration: host leaves -> 101 in %.0f ms, then 102 in %.0f ms more (goal <= 500 in all)\n",
+              logged(migration[1], "left_ms"), logged(migration[1], "host_ms"));
+  enet_deinitialize();
+  return targets.exitCode();
+}
