@@ -10,12 +10,14 @@
 // function's result; locals and hidden slots (loop limits, Select values)
 // follow below. The frame is zero-filled on entry, and string and object
 // locals are released on every way out.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "compiler/compiler.h"
@@ -81,6 +83,8 @@ struct Scope {
   std::map<std::string, SourcePos> labelUses;
   std::vector<Loop> loops;
   int epilogue = -1, boundsFail = -1, nullFail = -1;
+  std::map<std::string, Reg> registers;         // locals to keep in a register if they are integers
+  std::vector<std::pair<Reg, Mem>> savedRegisters;  // the caller's values, back at the epilogue
 };
 
 std::string kindName(const VType& t) {
@@ -436,6 +440,8 @@ class CodeGen {
     if (scope_->isMain) {
       v.mem = Mem::sym("_v" + name);
       if (!globals_.count(name)) dataWords_.push_back(v.mem.symbol);
+    } else if (t.kind == Kind::Int && scope_->registers.count(name)) {
+      v.mem = Mem::direct(scope_->registers[name]);
     } else {
       v.mem = newSlot();
       if (t.kind == Kind::Str) scope_->releaseStrings.push_back(v.mem);
@@ -661,9 +667,9 @@ class CodeGen {
           }
           VType t = elementIndex(e);
           if (t.kind == Kind::Float)
-            e_.bytes({0xD9, 0x04, 0x81});  // fld dword [ecx+eax*4]
+            e_.bytes({0xD9, 0x04, elementSib()});  // fld dword [ecx+index*4]
           else
-            e_.bytes({0x8B, 0x04, 0x81});  // mov eax, [ecx+eax*4]
+            e_.bytes({0x8B, 0x04, elementSib()});  // mov eax, [ecx+index*4]
           return t;
         }
         return genCall(e);
@@ -782,16 +788,36 @@ class CodeGen {
   // dimension.
   VType elementAddress(const Expr& e) {
     VType t = elementIndex(e);
-    e_.bytes({0x8D, 0x04, 0x81});  // lea eax, [ecx+eax*4]
+    e_.bytes({0x8D, 0x04, elementSib()});  // lea eax, [ecx+index*4]
     return t;
   }
 
-  // The checked element index in eax and the element storage in ecx.
+  // The SIB byte of [ecx+index*4] for the index elementIndex left.
+  int elementSib() const { return 0x80 | (elementIndexReg_ << 3) | ECX; }
+
+  // An integer local kept in a register, named by a plain expression.
+  const Var* registerVar(const Expr& e) {
+    if (e.k != EK::Name || (e.suffix && e.suffix != '%')) return nullptr;
+    const Var* v = findVar(e.name);
+    return v && v->type.kind == Kind::Int && v->mem.base == Mem::Direct ? v : nullptr;
+  }
+
+  // The checked element index in eax (or, for one dimension indexed by a
+  // register local, in that register: elementIndexReg_) and the element
+  // storage in ecx.
   VType elementIndex(const Expr& e) {
     const ArrayInfo& a = arrays_[e.name];
     if (static_cast<int>(e.args.size()) != a.dims)
       fail(e.pos, "array '" + e.name + "' has " + std::to_string(a.dims) + " dimension" + (a.dims == 1 ? "" : "s"));
     const int counts = 12 + 4 * a.dims;  // the per-dimension counts kept after the descriptor
+    elementIndexReg_ = EAX;
+    if (const Var* v = a.dims == 1 ? registerVar(*e.args[0]) : nullptr) {
+      e_.regMem(0x3B, v->mem.reg, Mem::sym(a.symbol, counts));
+      e_.jcc(CAE, boundsFail());
+      e_.load(ECX, Mem::sym(a.symbol, 0));
+      elementIndexReg_ = v->mem.reg;
+      return a.type;
+    }
     for (int k = 0; k < a.dims; ++k) {
       const Expr& index = *e.args[k];
       if (index.k == EK::IntLit && k == 0) {
@@ -1287,17 +1313,31 @@ class CodeGen {
         arrays_[target.name].dims == 1 && simpleInt(*target.args[0], indexMem, indexImm, indexIsImm)) {
       // No call can come between the value and the store: it waits in edx.
       const ArrayInfo& a = arrays_[target.name];
-      VType got = genValue();
-      convert(got, t, target.pos);
-      e_.regReg(0x89, EDX, EAX);
+      // a(i) = a(i) OP value: the element is updated in place.
+      int inPlace = value ? inPlaceOpcode(target, *value) : 0;
+      // The value waits in edx, unless it is a register local already.
+      Reg source = EDX;
+      if (const Var* r = inPlace ? registerVar(*value->args[1]) : nullptr) {
+        source = r->mem.reg;
+      } else if (inPlace) {
+        gen(*value->args[1], intType());
+        e_.regReg(0x89, EDX, EAX);
+      } else {
+        VType got = genValue();
+        convert(got, t, target.pos);
+        e_.regReg(0x89, EDX, EAX);
+      }
+      Reg index = EAX;
       if (indexIsImm)
         e_.movImm(EAX, static_cast<std::uint32_t>(indexImm));
+      else if (indexMem.base == Mem::Direct)
+        index = indexMem.reg;
       else
         e_.load(EAX, indexMem);
-      e_.regMem(0x3B, EAX, Mem::sym(a.symbol, 16));  // the count kept for index checks
+      e_.regMem(0x3B, index, Mem::sym(a.symbol, 16));  // the count kept for index checks
       e_.jcc(CAE, boundsFail());
       e_.load(ECX, Mem::sym(a.symbol, 0));
-      e_.bytes({0x89, 0x14, 0x81});  // mov [ecx+eax*4], edx
+      e_.bytes({inPlace ? inPlace : 0x89, 0x04 | (source << 3), 0x80 | (index << 3) | ECX});  // op [ecx+index*4], source
       return;
     }
     VType got = genValue();
@@ -1319,6 +1359,25 @@ class CodeGen {
       e_.pop(ECX);
       e_.store(Mem::at(EAX), ECX);
     }
+  }
+
+  // The "op r/m32, r32" opcode when value is target OP x for an integer
+  // element target with a plain index, OP one of + - And Or Xor and x free of
+  // calls; else 0.
+  int inPlaceOpcode(const Expr& target, const Expr& value) {
+    static const std::map<std::string, int> ops = {{"+", 0x01}, {"-", 0x29}, {"and", 0x21}, {"or", 0x09}, {"xor", 0x31}};
+    if (value.k != EK::Binary) return 0;
+    auto op = ops.find(value.name);
+    if (op == ops.end()) return 0;
+    const Expr& l = *value.args[0];
+    const Expr& r = *value.args[1];
+    if (l.k != EK::Call || l.name != target.name || l.args.size() != 1) return 0;
+    const Expr& li = *l.args[0];
+    const Expr& ti = *target.args[0];
+    bool sameIndex = li.k == ti.k && ((li.k == EK::IntLit && li.ival == ti.ival) ||
+                                      (li.k == EK::Name && li.name == ti.name && li.suffix == ti.suffix));
+    if (!sameIndex || typeOf(r).kind != Kind::Int || !pure(r)) return 0;
+    return op->second;
   }
 
   void storeTo(const Mem& mem, const VType& t) {
@@ -1515,9 +1574,17 @@ class CodeGen {
     bool up = t.kind == Kind::Int ? step.i > 0 : step.f > 0;
     gen(*s.args[1], t);
     storeTo(mem, t);
-    Mem limit = newSlot();
-    gen(*s.args[2], t);
-    storeTo(limit, t);
+    // A constant integer limit is compared as an immediate; any other is
+    // worked out once, before the first round.
+    ConstVal fixedLimit;
+    bool immLimit = t.kind == Kind::Int && constValue(*s.args[2], fixedLimit) && fixedLimit.type.kind != Kind::Str;
+    if (immLimit) fixedLimit = convertConst(fixedLimit, t, s.args[2]->pos);
+    Mem limit;
+    if (!immLimit) {
+      limit = newSlot();
+      gen(*s.args[2], t);
+      storeTo(limit, t);
+    }
     // The test sits after the body, so each round takes one jump.
     int top = e_.newLabel(), test = e_.newLabel(), exit = e_.newLabel();
     e_.jmp(test);
@@ -1535,8 +1602,14 @@ class CodeGen {
     }
     e_.bind(test);
     if (t.kind == Kind::Int) {
-      e_.load(EAX, mem);
-      e_.regMem(0x3B, EAX, limit);
+      if (immLimit) {
+        e_.aluMemImm(7, mem, fixedLimit.i);
+      } else if (mem.base == Mem::Direct) {
+        e_.regMem(0x3B, mem.reg, limit);
+      } else {
+        e_.load(EAX, mem);
+        e_.regMem(0x3B, EAX, limit);
+      }
       e_.jcc(up ? CLE : CGE, top);
     } else {
       e_.fld(limit);
@@ -1755,6 +1828,68 @@ class CodeGen {
     scope_ = nullptr;
   }
 
+  // ---------- registers for hot integer locals ----------
+  // How often a name is used (ten times more per loop level around the use),
+  // and whether any use gives it a type other than integer.
+  struct Uses {
+    long weight = 0;
+    bool notInt = false;
+  };
+  using UseMap = std::unordered_map<std::string_view, Uses>;
+
+  static void countUse(const std::string& name, char suffix, const std::string& typeName, long weight, UseMap& uses) {
+    Uses& u = uses[name];
+    u.weight += weight;
+    if ((suffix && suffix != '%') || !typeName.empty()) u.notInt = true;
+  }
+  void countUses(const Expr& e, long weight, UseMap& uses) {
+    if (e.k == EK::Name) countUse(e.name, e.suffix, e.typeName, weight, uses);
+    for (const ExprP& a : e.args) countUses(*a, weight, uses);
+  }
+  void countUses(const Block& b, long weight, UseMap& uses) {
+    for (const StmtP& sp : b) {
+      const Stmt& s = *sp;
+      bool loop = s.k == SK::For || s.k == SK::While || s.k == SK::Repeat || s.k == SK::ForEach;
+      long inner = loop && weight < 10000 ? weight * 10 : weight;
+      for (const ExprP& a : s.args) countUses(*a, inner, uses);
+      for (const Block& body : s.blocks) countUses(body, inner, uses);
+      countUses(s.elseBlock, weight, uses);
+      for (const Case& c : s.cases) {
+        for (const ExprP& v : c.values) countUses(*v, weight, uses);
+        countUses(c.body, weight, uses);
+      }
+      for (const VarDecl& d : s.vars) {
+        countUse(d.name, d.suffix, d.typeName, weight, uses);
+        if (d.init) countUses(*d.init, weight, uses);
+      }
+    }
+  }
+
+  // ebx, esi and edi survive every call (the runtime's and the program's own),
+  // so a local kept there needs no load or store around them. Integer locals
+  // used inside a loop get them, the busiest first; the rest stay in the frame.
+  void chooseRegisters(const Function& d) {
+    UseMap uses;
+    countUses(d.body, 1, uses);
+    for (const Param& p : d.params) uses.erase(p.name);
+    std::vector<std::pair<long, std::string>> ranked;
+    for (const auto& u : uses) {
+      if (u.second.notInt || u.second.weight < 10) continue;
+      std::string name(u.first);
+      if (globals_.count(name) || consts_.count(name) || arrays_.count(name) || isCallable(name)) continue;
+      ranked.push_back({-u.second.weight, name});
+    }
+    std::sort(ranked.begin(), ranked.end());
+    static const Reg pool[] = {EBX, ESI, EDI};
+    for (std::size_t i = 0; i < ranked.size() && i < 3; ++i) {
+      scope_->registers[ranked[i].second] = pool[i];
+      Mem slot = newSlot();
+      e_.store(slot, pool[i]);
+      e_.regReg(0x31, pool[i], pool[i]);  // a local starts at 0
+      scope_->savedRegisters.push_back({pool[i], slot});
+    }
+  }
+
   void genFunction(const FuncInfo& f) {
     const Function& d = *f.decl;
     Scope scope;
@@ -1764,6 +1899,7 @@ class CodeGen {
     e_.bind(f.label);
     symbols_.push_back({"_f" + d.name, e_.here()});
     prologue();
+    chooseRegisters(d);
     scope.epilogue = e_.newLabel();
     if (opt_.debug) {
       e_.pushImm(static_cast<std::uint32_t>(d.pos.line));
@@ -1832,6 +1968,7 @@ class CodeGen {
       }
       default: e_.load(EAX, Mem::frame(-8)); break;
     }
+    for (const auto& saved : scope.savedRegisters) e_.load(saved.first, saved.second);
     e_.bytes({0xC9});  // leave
     e_.ret();
     failStubs();
@@ -1944,6 +2081,7 @@ class CodeGen {
   Emitter e_;
   Scope* scope_ = nullptr;
   std::uint32_t frameCountAt_ = 0;
+  Reg elementIndexReg_ = EAX;
   int numbered_ = 0;
   std::map<std::string, TypeInfo> types_;
   std::vector<const TypeDecl*> typeOrder_;

@@ -8,12 +8,12 @@
 
 namespace krc {
 
-enum Reg { EAX = 0, ECX = 1, EDX = 2, EBX = 3, ESP = 4, EBP = 5 };
+enum Reg { EAX = 0, ECX = 1, EDX = 2, EBX = 3, ESP = 4, EBP = 5, ESI = 6, EDI = 7 };
 
 // A memory operand: a module symbol plus offset (an absolute fixup), [ebp+off]
-// or [reg+off].
+// or [reg+off]; or a register itself (Direct), for a variable kept in one.
 struct Mem {
-  enum Base { Symbol, Frame, Register } base = Frame;
+  enum Base { Symbol, Frame, Register, Direct } base = Frame;
   std::string symbol;
   std::int32_t offset = 0;
   Reg reg = EAX;
@@ -25,6 +25,11 @@ struct Mem {
   static Mem frame(std::int32_t off) {
     Mem m;
     m.base = Frame, m.offset = off;
+    return m;
+  }
+  static Mem direct(Reg r) {
+    Mem m;
+    m.base = Direct, m.reg = r;
     return m;
   }
   static Mem at(Reg r, std::int32_t off = 0) {
@@ -83,6 +88,9 @@ class Emitter {
           byte(0x80 | (reg << 3) | m.reg);
         }
         dword(static_cast<std::uint32_t>(m.offset));
+        break;
+      case Mem::Direct:
+        byte(0xC0 | (reg << 3) | m.reg);
         break;
     }
   }

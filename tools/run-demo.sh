@@ -1,7 +1,7 @@
 #!/bin/bash
-# Sets up the machine, builds the runtime and runs the demo game: krrun with the
-# demo module packed into it. In a window where there is a display; off screen
-# where there is none.
+# Sets up the machine, builds the runtime and runs the demo game: examples/kb/demo.kb
+# compiled by krc, packed with krrun into one program. In a window where there is a
+# display; off screen where there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh

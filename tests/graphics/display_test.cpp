@@ -138,7 +138,7 @@ namespace {
 TEST(Demo, AnimatesForAFewSecondsAndEndsByItself) {
   RunOptions options;
   options.timeoutMs = 30000;
-  RunResult r = runModule("demo", options);
+  RunResult r = runModule("kb_demo", options);  // examples/kb/demo.kb, compiled by krc
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.logs(), (std::vector<std::string>{"demo: started", "demo: finished"})) << r.err;

@@ -226,6 +226,68 @@ early 2
   EXPECT_EQ(logs, expected);
 }
 
+TEST(KrcPrograms, BusyIntegerLocalsSurviveCallsRecursionAndGosub) {
+  // The busiest integer locals of a function are kept in registers: each must
+  // keep its value across calls of commands and of functions that use the same
+  // registers, across recursion and Gosub, and start at 0 like any local.
+  Lines logs = logsOf(R"(
+Global calls
+Function Mix(n)
+  a = 0 : b = 0 : c = 0 : d = 0
+  For i = 1 To n
+    For j = 1 To 3
+      a = a + i * j : b = b Xor (a Shl 1) : c = c + Inner(j) : d = d + Len(Str(j))
+    Next
+  Next
+  Return a + b + c + d + i + j
+End Function
+Function Inner(k)
+  calls = calls + 1
+  s = 0
+  For m = 1 To k
+    s = s + m
+  Next
+  Return s + m
+End Function
+Function Fresh()
+  If untouched <> 0 Then Return -1
+  For z = 1 To 2 : untouched = untouched + z : Next
+  Return untouched
+End Function
+Function Depth(n)
+  Local here = n * 2
+  If n > 0 Then here = here + Depth(n - 1) - n * 2
+  Return here
+End Function
+Function WithGosub(n)
+  t = 0
+  For q = 1 To n
+    Gosub bump
+  Next
+  Return t
+.bump
+  t = t + q * 10
+  Return
+End Function
+Function NotAllIntegers()
+  f# = 0.5 : s$ = "x"
+  For k = 1 To 4 : f = f * 2 : s = s + k : Next
+  Return f + Len(s)
+End Function
+DebugLog Mix(4) + " " + calls
+DebugLog Fresh() + " " + Fresh()
+DebugLog Depth(500)
+DebugLog WithGosub(4)
+DebugLog NotAllIntegers()
+)");
+  // Mix(4): a = 6 * (1+2+3+4) = 60; b is a's running Xor-fold; c = 4 * (2+4+7) =
+  // 52 (Inner(k) = k(k+1)/2 + k+1); d = 12; i and j end at 5 and 4.
+  int a = 0, b = 0, c = 0, d = 0;
+  for (int i = 1; i <= 4; ++i)
+    for (int j = 1; j <= 3; ++j) a += i * j, b ^= a << 1, c += j * (j + 1) / 2 + j + 1, d += 1;
+  EXPECT_EQ(logs, (Lines{std::to_string(a + b + c + d + 5 + 4) + " 12", "3 3", "0", "100", "13"}));
+}
+
 TEST(KrcPrograms, ScopesOfGlobalsLocalsAndTheMainProgram) {
   Lines logs = logsOf(R"(
 Global shared = 1, label$ = "g"
@@ -428,6 +490,46 @@ TEST(KrcPrograms, EachIndexIsCheckedAgainstItsOwnDimension) {
   EXPECT_TRUE(negative.errContains("debugError: Array index out of bounds")) << negative.err;
   RunResult undimensioned = runKb("If False Then Dim a(5)\nDebugLog a(0)\n");
   EXPECT_TRUE(undimensioned.errContains("debugError: Array index out of bounds")) << undimensioned.err;
+}
+
+TEST(KrcPrograms, ElementsIndexedByRegisterLocalsAndUpdatedInPlace) {
+  // In a function the counters live in registers and a(i) = a(i) OP x updates
+  // the element in place: the result, the other operators, a right side that
+  // reads the same array, and the bounds check must all hold.
+  RunResult r = runKb(R"(
+Dim a(4), f#(4), s$(4)
+Function Fill()
+  For i = 0 To 4
+    a(i) = a(i) + i * 3 : a(i) = a(i) - 1 : a(i) = a(i) Xor 1
+    f(i) = f(i) + i / 2.0 : s(i) = s(i) + i
+  Next
+  For i = 1 To 4
+    a(i) = a(i) + a(i - 1)
+  Next
+  a(2) = a(2) Or 64 : a(2) = a(2) And 127
+  Return a(4)
+End Function
+Function Twice()
+  For k = 0 To 4 : a(k) = a(k) + k : Next
+End Function
+Function Overrun(n)
+  For i = 0 To n
+    a(i) = a(i) + 1
+  Next
+End Function
+DebugLog Fill() + " " + a(0) + " " + a(1) + " " + a(2) + " " + f(3) + " " + s(1) + s(4)
+Twice
+DebugLog a(3)
+Overrun 4
+DebugLog a(4)
+Overrun 5
+DebugLog "not reached"
+)");
+  // After the first loop a(i) = (3i - 1) Xor 1: -2, 3, 4, 9, 10; running sums
+  // -2, 1, 5, 14, 24; then a(2) = 5 Or 64 And 127 = 69; Twice adds k to a(k)
+  // and Overrun 1 to each.
+  EXPECT_EQ(r.logs(), (Lines{"24 -2 1 69 1.500000 14", "17", "29"}));
+  EXPECT_TRUE(r.errContains("debugError: Array index out of bounds (")) << r.err;
 }
 
 TEST(KrcPrograms, DataReadRestore) {
