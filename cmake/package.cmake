@@ -19,6 +19,8 @@ if(TARGET krc)
 endif()
 install(TARGETS ${KR_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(TARGETS krruntime LIBRARY DESTINATION ${KR_INSTALL_LIBDIR} COMPONENT runtime)
+# The runtime starts its decoder process from the library's own directory.
+install(TARGETS krdecode RUNTIME DESTINATION ${KR_INSTALL_LIBDIR} COMPONENT runtime)
 install(FILES include/korrin.h include/korrin_runtime.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT runtime)
 install(DIRECTORY include/korrin DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT runtime

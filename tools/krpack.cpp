@@ -1,7 +1,7 @@
 // krpack: makes a stand-alone game, a copy of krrun with a module appended.
 // The module may come from a container or from a Windows executable's
-// resources. The game needs libkrruntime.so beside it (copied when missing) or
-// installed on the system.
+// resources. The game needs libkrruntime.so and the decoder process krdecode
+// beside it (both copied when missing).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,15 +77,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "krpack: cannot write %s\n", output.c_str());
     return 1;
   }
-  // The runtime library sits beside the runner in a build tree, and in the
-  // library directory next to bin/ when installed.
-  std::string library = directoryOf(output) + "/libkrruntime.so";
-  std::vector<std::uint8_t> runtime;
-  if (access(library.c_str(), F_OK) != 0)
+  // The game needs the runtime library and the decoder process beside it. They
+  // sit beside the runner in a build tree, and in the library directory next
+  // to bin/ when installed.
+  for (const char* name : {"libkrruntime.so", "krdecode"}) {
+    std::string target = directoryOf(output) + "/" + name;
+    if (access(target.c_str(), F_OK) == 0) continue;
+    std::vector<std::uint8_t> bytes;
     for (const char* dir : {".", KR_BIN_TO_LIB})
-      if (kr::readWholeFile(directoryOf(runner) + "/" + dir + "/libkrruntime.so", runtime)) {
-        writeFile(library, runtime, 0755);
+      if (kr::readWholeFile(directoryOf(runner) + "/" + dir + "/" + name, bytes)) {
+        writeFile(target, bytes, 0755);
         break;
       }
+  }
   return 0;
 }

@@ -64,6 +64,8 @@ void useInstalledTree(const std::string& bin) {
   ASSERT_EQ(runProgram({bin + "/krpack", modulePath("core_hello"), "-o", games.file("game")}).exitCode, 0);
   RunResult game = runProgram({games.file("game"), "--debug"});
   EXPECT_EQ(game.logs(), run.logs()) << game.err;
+  // Music needs the decoder process beside the game, as the runtime library is.
+  EXPECT_TRUE(isExecutable(games.file("krdecode")));
 }
 
 }  // namespace
@@ -110,6 +112,7 @@ void expectContents(const std::string& deb) {
   for (const std::string& tool : tools)
     EXPECT_TRUE(files.count("./usr/share/man/man1/" + tool + ".1.gz")) << tool;
   EXPECT_TRUE(files.count("./usr/lib/i386-linux-gnu/libkrruntime.so"));
+  EXPECT_TRUE(files.count("./usr/lib/i386-linux-gnu/krdecode"));
   for (const std::string& header : sourceHeaders())
     EXPECT_TRUE(files.count("./usr/include/" + header)) << header;
   EXPECT_TRUE(files.count("./usr/share/applications/korrin-runtime.desktop"));
