@@ -3,7 +3,7 @@
  * starts, a shell it started sends the close request (SIGTERM, which SDL turns
  * into the same quit request as closing the last window). A line written
  * before the wait, never closed by the program, must survive the end. */
-#include "rel_util.h"
+#include "../module_log.h"
 
 static int is(krString* a, const char* b) { return __krStrCompare(a, S(b)) == 0; }
 

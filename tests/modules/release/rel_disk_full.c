@@ -2,7 +2,7 @@
  * refuses one. After each block, SeekFile to the current position says whether
  * everything so far reached the file: the blocks it confirmed must all be
  * there when the file is read back. */
-#include "rel_util.h"
+#include "../module_log.h"
 
 #define BLOCK 4096
 

@@ -1,5 +1,5 @@
 /* Files and directories that vanish or shrink while a handle is open on them. */
-#include "rel_util.h"
+#include "../module_log.h"
 
 static void writeNumbers(const char* name, int count) {
   int f = _fwritefile(S(name)), i;
