@@ -7,46 +7,18 @@
 #include <new>
 #include <vector>
 
+#include "runtime/module_format.h"
+
 namespace kr {
 
 namespace {
-
-// Bounds-checked front-to-back reader over the container.
-class Reader {
- public:
-  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool u32(std::uint32_t& v) {
-    if (size_ - pos_ < 4) return false;
-    std::memcpy(&v, data_ + pos_, 4);
-    pos_ += 4;
-    return true;
-  }
-  bool name(const char*& text) {
-    const void* nul = std::memchr(data_ + pos_, 0, size_ - pos_);
-    if (!nul) return false;
-    text = reinterpret_cast<const char*>(data_ + pos_);
-    pos_ = static_cast<const std::uint8_t*>(nul) - data_ + 1;
-    return true;
-  }
-  bool skip(std::size_t n) {
-    if (size_ - pos_ < n) return false;
-    pos_ += n;
-    return true;
-  }
-  std::size_t pos() const { return pos_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
 
 struct Entry {
   const char* name;
   std::uint32_t offset;
 };
 
-bool readEntries(Reader& in, std::vector<Entry>& out) {
+bool readEntries(ContainerReader& in, std::vector<Entry>& out) {
   std::uint32_t raw;
   if (!in.u32(raw)) return false;
   auto count = static_cast<std::int32_t>(raw);
@@ -164,7 +136,7 @@ class CodeBlock {
 LinkResult linkModule(const std::uint8_t* data, std::size_t size,
                       const std::map<std::string, std::uint32_t>& runtimeTable) {
   LinkResult result;
-  Reader in(data, size);
+  ContainerReader in(data, size);
   std::uint32_t codeSize;
   if (!in.u32(codeSize)) return result;
   std::size_t codeStart = in.pos();

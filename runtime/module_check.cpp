@@ -7,44 +7,12 @@
 #include <vector>
 
 #include "runtime/linker.h"
+#include "runtime/module_format.h"
 #include "runtime/module_source.h"
 
 namespace kr {
 
 namespace {
-
-// Reads the container the way the linker does, keeping the place of each fault.
-class ContainerWalk {
- public:
-  ContainerWalk(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-  bool u32(std::uint32_t& v) {
-    if (size_ - pos_ < 4) return false;
-    std::memcpy(&v, data_ + pos_, 4);
-    pos_ += 4;
-    return true;
-  }
-  bool name(std::string& text) {
-    const void* nul = std::memchr(data_ + pos_, 0, size_ - pos_);
-    if (!nul) return false;
-    std::size_t end = static_cast<const std::uint8_t*>(nul) - data_;
-    text.assign(reinterpret_cast<const char*>(data_ + pos_), end - pos_);
-    pos_ = end + 1;
-    return true;
-  }
-  bool skip(std::size_t n) {
-    if (size_ - pos_ < n) return false;
-    pos_ += n;
-    return true;
-  }
-  std::size_t pos() const { return pos_; }
-  std::size_t left() const { return size_ - pos_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
 
 struct Entry {
   std::string name;
@@ -70,7 +38,7 @@ std::string printable(const std::string& name) {
 std::string number(std::uint64_t n) { return std::to_string(n); }
 
 // Reads one of the three tables; on a fault, says which entry is cut off.
-bool readTable(ContainerWalk& in, const char* what, std::vector<Entry>& out, std::string& problem) {
+bool readTable(ContainerReader& in, const char* what, std::vector<Entry>& out, std::string& problem) {
   std::size_t at = in.pos();
   std::uint32_t raw;
   if (!in.u32(raw)) {
@@ -80,10 +48,12 @@ bool readTable(ContainerWalk& in, const char* what, std::vector<Entry>& out, std
   auto count = static_cast<std::int32_t>(raw);
   for (std::int32_t i = 0; i < count; ++i) {
     Entry e;
-    if (!in.name(e.name) || !in.u32(e.offset)) {
+    const char* name;
+    if (!in.name(name) || !in.u32(e.offset)) {
       problem = std::string("the file ends inside ") + what + " " + number(i + 1) + " of " + number(count);
       return false;
     }
+    e.name = name;
     out.push_back(std::move(e));
   }
   return true;
@@ -99,7 +69,7 @@ ModuleCheck checkContainer(const std::uint8_t* data, std::size_t size,
                            const std::map<std::string, std::uint32_t>& runtimeTable) {
   ModuleCheck result;
   result.source = "module container";
-  ContainerWalk in(data, size);
+  ContainerReader in(data, size);
   std::uint32_t codeSize;
   if (!in.u32(codeSize)) {
     result.detail = "the file is " + plural(size, "byte") + " long, too short for a module container";

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,39 @@ struct ModuleContainer {
     }
     return out;
   }
+};
+
+// Bounds-checked front-to-back reader over a container; every read says
+// whether the bytes were there. The linker and the --check report share it.
+class ContainerReader {
+ public:
+  ContainerReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool u32(std::uint32_t& v) {
+    if (size_ - pos_ < 4) return false;
+    std::memcpy(&v, data_ + pos_, 4);
+    pos_ += 4;
+    return true;
+  }
+  // A NUL-terminated name, pointing into the data.
+  bool name(const char*& text) {
+    const void* nul = std::memchr(data_ + pos_, 0, size_ - pos_);
+    if (!nul) return false;
+    text = reinterpret_cast<const char*>(data_ + pos_);
+    pos_ = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data_) + 1;
+    return true;
+  }
+  bool skip(std::size_t n) {
+    if (size_ - pos_ < n) return false;
+    pos_ += n;
+    return true;
+  }
+  std::size_t pos() const { return pos_; }
+  std::size_t left() const { return size_ - pos_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
 };
 
 }  // namespace kr
