@@ -15,14 +15,6 @@ using gfxtest::readBmp;
 
 namespace {
 
-std::string value(const RunResult& r, const std::string& label) {
-  for (const std::string& line : r.logs())
-    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
-  return "(missing)";
-}
-
-int number(const RunResult& r, const std::string& label) { return std::atoi(value(r, label).c_str()); }
-
 // Rightmost column with ink in rows [top, bottom), or -1.
 int rightmostInk(const Picture& p, int top, int bottom, std::uint32_t ink) {
   int right = -1;
@@ -56,9 +48,9 @@ TempDir* Console::dir_ = nullptr;
 RunResult* Console::run_ = nullptr;
 
 TEST_F(Console, TheTwentyFourthLineScrollsByExactlyTheOverflow) {
-  ASSERT_EQ(value(*run_, "survived"), "1") << run_->err;
-  ASSERT_EQ(number(*run_, "font_height"), 13);
-  const int m = number(*run_, "m_width");
+  ASSERT_EQ((*run_).value("survived"), "1") << run_->err;
+  ASSERT_EQ((*run_).number("font_height"), 13);
+  const int m = (*run_).number("m_width");
   Picture p = picture("scrolled.bmp");
   ASSERT_TRUE(p.valid());
   const std::uint32_t yellow = 0xFFFF00, band = 0x000060;
@@ -87,7 +79,7 @@ TEST_F(Console, TheTwentyFourthLineScrollsByExactlyTheOverflow) {
 }
 
 TEST_F(Console, WriteAndPrintShareALine) {
-  const int m = number(*run_, "m_width");
+  const int m = (*run_).number("m_width");
   Picture p = picture("write_print.bmp");
   ASSERT_TRUE(p.valid());
   int first = rightmostInk(p, 0, 13, 0xFFFF00), second = rightmostInk(p, 13, 26, 0xFFFF00);
@@ -109,17 +101,17 @@ TEST_F(Console, LocateClampsAndTheNextPrintScrollsFirst) {
 }
 
 TEST_F(Console, PrintWithTheBackBufferCurrentLeavesItsStateAlone) {
-  EXPECT_EQ(value(*run_, "back_red"), "10");
-  EXPECT_EQ(value(*run_, "back_outside"), "0");
-  EXPECT_EQ(number(*run_, "back_inside"), 0x654321);
+  EXPECT_EQ((*run_).value("back_red"), "10");
+  EXPECT_EQ((*run_).value("back_outside"), "0");
+  EXPECT_EQ((*run_).number("back_inside"), 0x654321);
 }
 
 TEST(ConsoleStartup, LocateBeforeGraphicsOpensTheWindowAndKeepsItsPosition) {
   TempDir dir;
   RunResult r = runModuleIn("text_console_startup", dir);
-  ASSERT_EQ(value(r, "survived"), "1") << r.err;
-  EXPECT_EQ(value(r, "width"), "400");
-  EXPECT_EQ(value(r, "height"), "300");
+  ASSERT_EQ(r.value("survived"), "1") << r.err;
+  EXPECT_EQ(r.value("width"), "400");
+  EXPECT_EQ(r.value("height"), "300");
   Picture p = readBmp(dir.file("startup.bmp"));
   ASSERT_TRUE(p.valid());
   int inkTop = 300, inkBottom = -1, inkLeft = 400;

@@ -11,14 +11,6 @@ using namespace krtest;
 
 namespace {
 
-std::string value(const RunResult& r, const std::string& label) {
-  for (const std::string& line : r.logs())
-    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
-  return "(missing)";
-}
-
-int number(const RunResult& r, const std::string& label) { return std::atoi(value(r, label).c_str()); }
-
 bool logged(const RunResult& r, const std::string& line) {
   auto logs = r.logs();
   return std::find(logs.begin(), logs.end(), line) != logs.end();
@@ -34,17 +26,17 @@ TEST(Display, ModesAreTheDesktopsSizesAtThreeDepths) {
   // The headless display is a 1024 x 768 desktop that reports no modes of its own.
   const RunResult& r = modesRun();
   ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
-  EXPECT_EQ(value(r, "drivers"), "1");
+  EXPECT_EQ(r.value("drivers"), "1");
   EXPECT_TRUE(logged(r, "display"));
-  EXPECT_EQ(value(r, "modes"), "9");
+  EXPECT_EQ(r.value("modes"), "9");
   const char* modes[] = {"640x480x16", "640x480x24", "640x480x32", "800x600x16", "800x600x24",
                          "800x600x32", "1024x768x16", "1024x768x24", "1024x768x32"};
   for (const char* m : modes) EXPECT_TRUE(logged(r, std::string("mode ") + m)) << m;
-  EXPECT_EQ(value(r, "find_640_480_32"), "3");
-  EXPECT_EQ(value(r, "find_640_480_0"), "0");  // depth 0 matches nothing
-  EXPECT_EQ(value(r, "exists_640_480_0"), "0");
-  EXPECT_EQ(value(r, "exists_800_600_16"), "1");
-  EXPECT_EQ(value(r, "exists_1280_720_32"), "0");  // larger than the desktop
+  EXPECT_EQ(r.value("find_640_480_32"), "3");
+  EXPECT_EQ(r.value("find_640_480_0"), "0");  // depth 0 matches nothing
+  EXPECT_EQ(r.value("exists_640_480_0"), "0");
+  EXPECT_EQ(r.value("exists_800_600_16"), "1");
+  EXPECT_EQ(r.value("exists_1280_720_32"), "0");  // larger than the desktop
 }
 
 TEST(Display, WindowsUseTheDesktopDepthAndFullScreenTheRequestedOne) {
@@ -54,39 +46,39 @@ TEST(Display, WindowsUseTheDesktopDepthAndFullScreenTheRequestedOne) {
   EXPECT_TRUE(logged(r, "full_screen_depth_0 320x200x16"));
   EXPECT_TRUE(logged(r, "full_screen_depth_24 320x200x24"));
   EXPECT_TRUE(logged(r, "scaled 320x200x32"));
-  EXPECT_EQ(value(r, "total_vid_mem"), std::to_string(256 << 20));
-  int used = number(r, "vid_mem_used");
+  EXPECT_EQ(r.value("total_vid_mem"), std::to_string(256 << 20));
+  int used = r.number("vid_mem_used");
   EXPECT_GE(used, 320 * 200 * 4);  // the window's one store at least
   EXPECT_LT(used, 4 << 20);        // the start-up window's store is gone
 }
 
 TEST(Display, VWaitAndFlipFollowTheRefreshPeriod) {
   const RunResult& r = modesRun();
-  EXPECT_EQ(value(r, "scanline_in_range"), "1");
-  EXPECT_LE(number(r, "vwait_10_ms"), 60) << "VWait 10 waits for one blank only";
-  EXPECT_GE(number(r, "ten_vwaits_ms"), 130);
-  EXPECT_LE(number(r, "ten_vwaits_ms"), 400);
-  EXPECT_GE(number(r, "thirty_synced_flips_ms"), 450);  // 60 Hz when the display reports no rate
-  EXPECT_LE(number(r, "thirty_free_flips_ms"), 250);
+  EXPECT_EQ(r.value("scanline_in_range"), "1");
+  EXPECT_LE(r.number("vwait_10_ms"), 60) << "VWait 10 waits for one blank only";
+  EXPECT_GE(r.number("ten_vwaits_ms"), 130);
+  EXPECT_LE(r.number("ten_vwaits_ms"), 400);
+  EXPECT_GE(r.number("thirty_synced_flips_ms"), 450);  // 60 Hz when the display reports no rate
+  EXPECT_LE(r.number("thirty_free_flips_ms"), 250);
 }
 
 TEST(Display, GraphicsStateAcrossDisplayChanges) {
   TempDir dir;
   RunResult r = runModuleIn("gfx_state", dir);
   ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
-  EXPECT_EQ(value(r, "after_early_endgraphics_blue"), "3");
-  EXPECT_EQ(value(r, "after_early_endgraphics_width"), "400");
-  EXPECT_EQ(value(r, "colour_reset"), "1");
-  EXPECT_EQ(value(r, "current_is_front"), "1");
-  EXPECT_EQ(value(r, "front_differs_from_back"), "1");
-  EXPECT_EQ(value(r, "shared_pixel"), std::to_string(0x123456));
-  EXPECT_EQ(value(r, "plot_after_setbuffer"), std::to_string(0xFFFFFF));
-  EXPECT_EQ(value(r, "fast_pixel"), std::to_string(0xFF0000));
-  EXPECT_EQ(value(r, "endgraphics_width"), "400");
-  EXPECT_EQ(value(r, "endgraphics_height"), "300");
-  EXPECT_EQ(value(r, "endgraphics_again_width"), "400");
-  EXPECT_EQ(value(r, "save_one_pixel"), "1");
-  EXPECT_EQ(value(r, "save_nowhere"), "0");
+  EXPECT_EQ(r.value("after_early_endgraphics_blue"), "3");
+  EXPECT_EQ(r.value("after_early_endgraphics_width"), "400");
+  EXPECT_EQ(r.value("colour_reset"), "1");
+  EXPECT_EQ(r.value("current_is_front"), "1");
+  EXPECT_EQ(r.value("front_differs_from_back"), "1");
+  EXPECT_EQ(r.value("shared_pixel"), std::to_string(0x123456));
+  EXPECT_EQ(r.value("plot_after_setbuffer"), std::to_string(0xFFFFFF));
+  EXPECT_EQ(r.value("fast_pixel"), std::to_string(0xFF0000));
+  EXPECT_EQ(r.value("endgraphics_width"), "400");
+  EXPECT_EQ(r.value("endgraphics_height"), "300");
+  EXPECT_EQ(r.value("endgraphics_again_width"), "400");
+  EXPECT_EQ(r.value("save_one_pixel"), "1");
+  EXPECT_EQ(r.value("save_nowhere"), "0");
   std::string one = readFile(dir.file("one.bmp"));
   ASSERT_EQ(one.size(), 58u);
   EXPECT_EQ(one.substr(0, 2), "BM");
@@ -117,7 +109,7 @@ TEST(Display, UnknownHandlesAreErrorsOnlyWhenDebugging) {
   RunResult missing = runModule("gfx_no_buffer");
   EXPECT_TRUE(missing.errContains("debugError: Buffer does not exist")) << missing.err;
   RunResult badIndex = runModule("gfx_bad_handles");
-  EXPECT_EQ(value(badIndex, "fast_read"), "0");  // fast commands never check
+  EXPECT_EQ(badIndex.value("fast_read"), "0");  // fast commands never check
   EXPECT_TRUE(badIndex.errContains("debugError: Illegal graphics mode index")) << badIndex.err;
 
   TempDir dir;

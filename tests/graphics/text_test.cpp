@@ -15,14 +15,6 @@ using gfxtest::readBmp;
 
 namespace {
 
-std::string value(const RunResult& r, const std::string& label) {
-  for (const std::string& line : r.logs())
-    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
-  return "(missing)";
-}
-
-int number(const RunResult& r, const std::string& label) { return std::atoi(value(r, label).c_str()); }
-
 const RunResult& metricsRun() {
   static const RunResult run = runModule("text_metrics");
   return run;
@@ -30,53 +22,53 @@ const RunResult& metricsRun() {
 
 TEST(Fonts, DefaultFontIsCourierTwelve) {
   const RunResult& r = metricsRun();
-  ASSERT_EQ(value(r, "survived"), "1") << r.err;
-  EXPECT_EQ(value(r, "default_height"), "12");
-  EXPECT_EQ(value(r, "default_width"), "8");
-  EXPECT_EQ(value(r, "string_height"), "12");
-  EXPECT_EQ(value(r, "empty_width"), "0");
-  int a = number(r, "default_a");
+  ASSERT_EQ(r.value("survived"), "1") << r.err;
+  EXPECT_EQ(r.value("default_height"), "12");
+  EXPECT_EQ(r.value("default_width"), "8");
+  EXPECT_EQ(r.value("string_height"), "12");
+  EXPECT_EQ(r.value("empty_width"), "0");
+  int a = r.number("default_a");
   EXPECT_GT(a, 4);
   EXPECT_LT(a, 10);
-  EXPECT_EQ(number(r, "default_abc"), 3 * a) << "monospaced";
+  EXPECT_EQ(r.number("default_abc"), 3 * a) << "monospaced";
 }
 
 TEST(Fonts, HeightIsExactlyTheCellAskedForAndWidthsAreSumsOfAdvances) {
   const RunResult& r = metricsRun();
-  EXPECT_EQ(value(r, "courier30_height"), "30");
-  EXPECT_EQ(value(r, "courier30_fontwidth"), "8") << "FontWidth is 8 whatever the font";
-  EXPECT_EQ(number(r, "courier30_i"), number(r, "courier30_W"));
-  EXPECT_EQ(number(r, "courier30_iW"), 2 * number(r, "courier30_W"));
-  EXPECT_EQ(value(r, "arial_height"), "20");
-  EXPECT_LT(number(r, "arial_i"), number(r, "arial_W")) << "arial is proportional";
-  EXPECT_EQ(number(r, "arial_iW"), number(r, "arial_i") + number(r, "arial_W"));
-  EXPECT_EQ(number(r, "arial_long"), 1000 * number(r, "arial_W"));
-  EXPECT_GE(number(r, "arial_bold_W"), number(r, "arial_plain_W"));
-  EXPECT_EQ(value(r, "times_height"), "20");
-  EXPECT_NE(number(r, "times_sample"), number(r, "arial_sample")) << "a serif face of its own";
+  EXPECT_EQ(r.value("courier30_height"), "30");
+  EXPECT_EQ(r.value("courier30_fontwidth"), "8") << "FontWidth is 8 whatever the font";
+  EXPECT_EQ(r.number("courier30_i"), r.number("courier30_W"));
+  EXPECT_EQ(r.number("courier30_iW"), 2 * r.number("courier30_W"));
+  EXPECT_EQ(r.value("arial_height"), "20");
+  EXPECT_LT(r.number("arial_i"), r.number("arial_W")) << "arial is proportional";
+  EXPECT_EQ(r.number("arial_iW"), r.number("arial_i") + r.number("arial_W"));
+  EXPECT_EQ(r.number("arial_long"), 1000 * r.number("arial_W"));
+  EXPECT_GE(r.number("arial_bold_W"), r.number("arial_plain_W"));
+  EXPECT_EQ(r.value("times_height"), "20");
+  EXPECT_NE(r.number("times_sample"), r.number("arial_sample")) << "a serif face of its own";
 }
 
 TEST(Fonts, CodesOutsideTheRangeAreTheDefaultCharacter) {
   const RunResult& r = metricsRun();
-  EXPECT_EQ(value(r, "courier30_code1"), value(r, "courier30_code127"));
-  EXPECT_EQ(value(r, "courier30_code255"), value(r, "courier30_W"));
+  EXPECT_EQ(r.value("courier30_code1"), r.value("courier30_code127"));
+  EXPECT_EQ(r.value("courier30_code255"), r.value("courier30_W"));
 }
 
 TEST(Fonts, OddHeightsAndUnknownFaces) {
   const RunResult& r = metricsRun();
-  EXPECT_EQ(value(r, "unknown_loaded"), "1") << "an unknown face falls back to an installed one";
-  EXPECT_EQ(value(r, "unknown_height"), "16");
-  EXPECT_EQ(value(r, "height_0"), "12");
-  EXPECT_EQ(value(r, "height_minus_20"), "20");
-  EXPECT_EQ(value(r, "height_huge"), "0");
-  EXPECT_EQ(value(r, "height_min"), "0");
-  EXPECT_EQ(value(r, "height_max"), "0");
+  EXPECT_EQ(r.value("unknown_loaded"), "1") << "an unknown face falls back to an installed one";
+  EXPECT_EQ(r.value("unknown_height"), "16");
+  EXPECT_EQ(r.value("height_0"), "12");
+  EXPECT_EQ(r.value("height_minus_20"), "20");
+  EXPECT_EQ(r.value("height_huge"), "0");
+  EXPECT_EQ(r.value("height_min"), "0");
+  EXPECT_EQ(r.value("height_max"), "0");
 }
 
 TEST(Fonts, FreeingTheCurrentFontBringsBackTheDefault) {
   const RunResult& r = metricsRun();
-  EXPECT_EQ(value(r, "after_free_height"), "12");
-  EXPECT_EQ(value(r, "after_free_a"), value(r, "default_a"));
+  EXPECT_EQ(r.value("after_free_height"), "12");
+  EXPECT_EQ(r.value("after_free_a"), r.value("default_a"));
 }
 
 TEST(Fonts, ValuesThatAreNoFontAreIgnoredUnlessDebugging) {
@@ -90,14 +82,14 @@ TEST(Fonts, ValuesThatAreNoFontAreIgnoredUnlessDebugging) {
 
   RunResult debugging = runModule("text_bad_font");
   EXPECT_TRUE(debugging.errContains("debugError: Font does not exist")) << debugging.err;
-  EXPECT_EQ(value(debugging, "height_kept"), "(missing)");
+  EXPECT_EQ(debugging.value("height_kept"), "(missing height_kept)");
 }
 
 TEST(Fonts, TheFirstPrintBeforeGraphicsFreesEarlierFonts) {
   RunResult r = runModule("text_stale_font");
-  EXPECT_EQ(value(r, "height_before"), "20");
-  EXPECT_EQ(value(r, "height_after_print"), "12");
-  EXPECT_EQ(value(r, "height_after_second_print"), "22") << "the second Print keeps the display";
+  EXPECT_EQ(r.value("height_before"), "20");
+  EXPECT_EQ(r.value("height_after_print"), "12");
+  EXPECT_EQ(r.value("height_after_second_print"), "22") << "the second Print keeps the display";
   EXPECT_TRUE(r.errContains("debugError: Font does not exist")) << r.err;
 }
 
@@ -114,14 +106,14 @@ TEST(Fonts, FontFilesBesideTheGameAndFilesThatAreNoFonts) {
   writeFile(dir.file("garbage.ttf"), garbage);
 
   RunResult r = runModuleIn("text_file", dir);
-  ASSERT_EQ(value(r, "survived"), "1") << r.err;
-  EXPECT_EQ(value(r, "copied"), value(r, "serif")) << "the copied file under another name and case";
-  EXPECT_EQ(value(r, "backslash"), value(r, "serif"));
-  EXPECT_NE(value(r, "serif"), value(r, "mono"));
+  ASSERT_EQ(r.value("survived"), "1") << r.err;
+  EXPECT_EQ(r.value("copied"), r.value("serif")) << "the copied file under another name and case";
+  EXPECT_EQ(r.value("backslash"), r.value("serif"));
+  EXPECT_NE(r.value("serif"), r.value("mono"));
   for (const char* label : {"copied", "garbage", "truncated", "directory", "parent", "root", "missing", "dots", "colon"}) {
     SCOPED_TRACE(label);
-    EXPECT_LT(number(r, std::string(label) + "_ms"), 1000);
-    EXPECT_NE(value(r, label), "(missing)");
+    EXPECT_LT(r.number(std::string(label) + "_ms"), 1000);
+    EXPECT_NE(r.value(label), "(missing " + std::string(label) + ")");
   }
 }
 
@@ -129,14 +121,14 @@ TEST(Fonts, HostileStringsCoordinatesAndNamesEndNormally) {
   RunOptions options;
   options.timeoutMs = 60000;
   RunResult r = runModule("text_hostile", options);
-  ASSERT_EQ(value(r, "survived"), "1") << r.err;
+  ASSERT_EQ(r.value("survived"), "1") << r.err;
   EXPECT_TRUE(r.errContains("debugInfo: Program has ended"));
-  EXPECT_GT(number(r, "every_byte_width"), 0);
-  EXPECT_EQ(value(r, "long_name"), "1") << "an unknown face is still a font";
-  EXPECT_EQ(value(r, "nul_name"), "0") << "a name with a NUL names nothing";
-  EXPECT_EQ(value(r, "names_ms_under_5s"), "1");
-  EXPECT_EQ(value(r, "tall_loaded"), "1");
-  EXPECT_EQ(value(r, "tall_height"), "350");
+  EXPECT_GT(r.number("every_byte_width"), 0);
+  EXPECT_EQ(r.value("long_name"), "1") << "an unknown face is still a font";
+  EXPECT_EQ(r.value("nul_name"), "0") << "a name with a NUL names nothing";
+  EXPECT_EQ(r.value("names_ms_under_5s"), "1");
+  EXPECT_EQ(r.value("tall_loaded"), "1");
+  EXPECT_EQ(r.value("tall_height"), "350");
 }
 
 // ---- ink ----
@@ -191,7 +183,7 @@ class TextInk : public ::testing::TestWithParam<int> {
     return p;
   }
   int logged(const std::string& label) const {
-    return number(*run_, "d" + std::to_string(depth()) + "_" + label);
+    return (*run_).number("d" + std::to_string(depth()) + "_" + label);
   }
   std::uint32_t red() const { return quantised(0xFF0000, depth()); }
 

@@ -19,12 +19,6 @@ namespace {
 
 
 
-std::string value(const RunResult& r, const std::string& label) {
-  for (const std::string& line : r.logs())
-    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
-  return "(missing " + label + ")";
-}
-
 TEST(XvfbInput, KeysAndPointerInAScaledWindow) {
   if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
   XServer server;
@@ -35,31 +29,31 @@ TEST(XvfbInput, KeysAndPointerInAScaledWindow) {
   RunResult r = runModule("input_xvfb", options);
   ASSERT_TRUE(r.errContains("debugInfo: Program has ended")) << r.err;
 
-  EXPECT_EQ(value(r, "x"), "50");
-  EXPECT_EQ(value(r, "y"), "25");
-  EXPECT_EQ(value(r, "edge_x"), "79");
-  EXPECT_EQ(value(r, "edge_y"), "59");
-  EXPECT_EQ(value(r, "left_down"), "1");
-  EXPECT_EQ(value(r, "drag_x"), "0");
-  EXPECT_EQ(value(r, "drag_y"), "0");
-  EXPECT_EQ(value(r, "left_up"), "0");
-  EXPECT_EQ(value(r, "right_hits"), "1");
-  EXPECT_EQ(value(r, "moved_x"), "30");
-  EXPECT_EQ(value(r, "moved_speed"), "0");
-  EXPECT_EQ(value(r, "relative_x"), "35");
-  EXPECT_EQ(value(r, "relative_y"), "23");
+  EXPECT_EQ(r.value("x"), "50");
+  EXPECT_EQ(r.value("y"), "25");
+  EXPECT_EQ(r.value("edge_x"), "79");
+  EXPECT_EQ(r.value("edge_y"), "59");
+  EXPECT_EQ(r.value("left_down"), "1");
+  EXPECT_EQ(r.value("drag_x"), "0");
+  EXPECT_EQ(r.value("drag_y"), "0");
+  EXPECT_EQ(r.value("left_up"), "0");
+  EXPECT_EQ(r.value("right_hits"), "1");
+  EXPECT_EQ(r.value("moved_x"), "30");
+  EXPECT_EQ(r.value("moved_speed"), "0");
+  EXPECT_EQ(r.value("relative_x"), "35");
+  EXPECT_EQ(r.value("relative_y"), "23");
 
-  EXPECT_EQ(value(r, "space_hits"), "2");
-  EXPECT_EQ(value(r, "key_a"), "97");
-  EXPECT_EQ(value(r, "key_shift"), "0");
-  EXPECT_EQ(value(r, "key_shift_a"), "65");
-  EXPECT_EQ(value(r, "key_shift_1"), "33");
-  EXPECT_EQ(value(r, "key_left"), "31");
-  EXPECT_EQ(value(r, "key_kp_star"), "42");
-  EXPECT_EQ(value(r, "key_escape"), "27");
-  EXPECT_EQ(value(r, "up_held"), "1");
-  EXPECT_EQ(value(r, "up_released"), "0");
-  EXPECT_EQ(value(r, "waitkey"), "98");
+  EXPECT_EQ(r.value("space_hits"), "2");
+  EXPECT_EQ(r.value("key_a"), "97");
+  EXPECT_EQ(r.value("key_shift"), "0");
+  EXPECT_EQ(r.value("key_shift_a"), "65");
+  EXPECT_EQ(r.value("key_shift_1"), "33");
+  EXPECT_EQ(r.value("key_left"), "31");
+  EXPECT_EQ(r.value("key_kp_star"), "42");
+  EXPECT_EQ(r.value("key_escape"), "27");
+  EXPECT_EQ(r.value("up_held"), "1");
+  EXPECT_EQ(r.value("up_released"), "0");
+  EXPECT_EQ(r.value("waitkey"), "98");
 }
 
 }  // namespace

@@ -24,6 +24,14 @@ std::vector<std::string> RunResult::logs() const {
   return lines;
 }
 
+std::string RunResult::value(const std::string& label) const {
+  for (const std::string& line : logs())
+    if (line.compare(0, label.size() + 1, label + "=") == 0) return line.substr(label.size() + 1);
+  return "(missing " + label + ")";
+}
+
+int RunResult::number(const std::string& label) const { return std::atoi(value(label).c_str()); }
+
 std::string buildPath(const std::string& file) { return std::string(KR_BUILD_DIR) + "/" + file; }
 std::string modulePath(const std::string& name) { return buildPath("modules/" + name + ".krm"); }
 

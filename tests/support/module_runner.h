@@ -16,6 +16,9 @@ struct RunResult {
   // The "debugLog: ..." lines of the console debugger, without the prefix.
   std::vector<std::string> logs() const;
   bool errContains(const std::string& text) const { return err.find(text) != std::string::npos; }
+  // The value of the first "label=value" log line, or "(missing label)".
+  std::string value(const std::string& label) const;
+  int number(const std::string& label) const;
 };
 
 struct RunOptions {
