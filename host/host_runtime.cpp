@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host/timers.h"
+#include "runtime/live_stats.h"
 #include "runtime/runtime_api.h"
 #include "runtime/text_encoding.h"
 
@@ -123,6 +124,7 @@ void HostRuntime::closeDriver(DriverSlot slot, Driver* d) {
 
 void HostRuntime::pumpMessages() {
   lastPumpMs_ = milliSecs();
+  reportLiveStatsIfAsked(*this);
   for (;;) {
     if (busy_) reportOutcome(Outcome::Failed, "BUSY!");
     SDL_Event event;

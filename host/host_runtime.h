@@ -61,6 +61,7 @@ class HostRuntime {
   Timer* createTimer(int hertz);
   int waitTimer(Timer* timer);
   void freeTimer(Timer* timer);
+  std::size_t timerCount() const { return timers_.size(); }
 
   // Driver slots. open returns null (and changes nothing) when the slot is taken
   // or the factory fails; close does nothing unless given the very open driver.

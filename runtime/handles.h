@@ -2,10 +2,47 @@
 // hold. A handle is only turned back into a record after it was found among
 // the live records of its kind, so a made-up handle is never dereferenced.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <set>
+#include <typeinfo>
 
 namespace kr {
+
+// Every registry alive is linked into one list, so a watcher can be told how
+// many records of each kind a run holds (runtime/live_stats.h). Registries
+// belong to the main thread, and so does the list.
+class CountedRegistry {
+ public:
+  static CountedRegistry* first() { return head(); }
+  CountedRegistry* next() const { return next_; }
+  virtual std::size_t liveCount() const = 0;
+  virtual const char* kind() const = 0;  // the record type's mangled name
+
+  CountedRegistry(const CountedRegistry&) = delete;
+  CountedRegistry& operator=(const CountedRegistry&) = delete;
+
+ protected:
+  CountedRegistry() : next_(head()) {
+    if (next_) next_->prev_ = this;
+    head() = this;
+  }
+  ~CountedRegistry() {
+    if (prev_) prev_->next_ = next_;
+    else head() = next_;
+    if (next_) next_->prev_ = prev_;
+  }
+
+ private:
+  // A plain pointer: constant-initialised, so registries built during static
+  // initialisation in any order find it ready, and it needs no destruction.
+  static CountedRegistry*& head() {
+    static CountedRegistry* list = nullptr;
+    return list;
+  }
+  CountedRegistry* prev_ = nullptr;
+  CountedRegistry* next_;
+};
 
 template <class T>
 T* fromHandle(int handle) {
@@ -20,7 +57,7 @@ int toHandle(const T* record) {
 // The live records of one kind, in address order. It remembers the last record
 // found: a program mostly works on one file or bank at a time.
 template <class T>
-class HandleRegistry {
+class HandleRegistry : public CountedRegistry {
  public:
   void insert(T* record) { records_.insert(record); }
 
@@ -51,6 +88,8 @@ class HandleRegistry {
   }
 
   std::size_t size() const { return records_.size(); }
+  std::size_t liveCount() const override { return records_.size(); }
+  const char* kind() const override { return typeid(T).name(); }
   typename std::set<T*>::const_iterator begin() const { return records_.begin(); }
   typename std::set<T*>::const_iterator end() const { return records_.end(); }
 

@@ -15,6 +15,7 @@
 #include "runtime/command_table.h"
 #include "runtime/errors.h"
 #include "runtime/linker.h"
+#include "runtime/live_stats.h"
 #include "runtime/x87.h"
 
 namespace kr {
@@ -200,8 +201,11 @@ void executeProgram(void (*entry)(), Debugger* debugger, unsigned char debug, in
   // destroyed.
   CloseSignals closeSignals;
   closeSignals.install();
+  LiveStatsSignal liveStats;
+  liveStats.install();
   HostRuntime* host = HostRuntime::create(instance, debugger, windowFlags);
   if (host) runProgram(host, entry, debug);
+  liveStats.restore();
   closeSignals.restore();
   HostRuntime::destroy(host);
   x87::setControlWord(x87::afterRunWord(previousWord));
