@@ -14,3 +14,6 @@ find_library(FONTCONFIG_LIBRARY NAMES fontconfig PATHS /usr/lib/i386-linux-gnu N
 set(FREETYPE_INCLUDE_DIR /usr/include/freetype2)
 target_include_directories(krcore PRIVATE ${FREETYPE_INCLUDE_DIR})
 target_link_libraries(krcore PUBLIC ${FONTCONFIG_LIBRARY} ${FREETYPE_LIBRARY})
+
+# The screenshot test reads the game's window back from the X server.
+find_library(X11_LIBRARY NAMES X11 PATHS /usr/lib/i386-linux-gnu NO_DEFAULT_PATH REQUIRED)

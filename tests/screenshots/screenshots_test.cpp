@@ -1,0 +1,320 @@
+// The README's screenshots: the demo game plays its attract mode in a real X
+// window on Xvfb, and the window's pixels are read back from the X server at
+// fixed moments (the game is stopped with SIGSTOP while it is captured). Each
+// capture is compared with docs/screenshots/NAME.png by features that timing
+// does not move (size, colour make-up, brightness), so the committed pictures
+// stay true; KR_UPDATE_SCREENSHOTS=1 writes the captures there instead. Every
+// capture is also left in build/screenshots/ to look at.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "tests/support/module_runner.h"
+#include "tests/support/xvfb_server.h"
+
+// Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+using namespace krtest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The README's pictures: a name (docs/screenshots/NAME.png) and when to take
+// it, in milliseconds after the window appeared.
+struct Shot {
+  const char* name;
+  int afterMs;
+};
+const Shot kShots[] = {{"demo-1", 1500}, {"demo-2", 3000}};
+
+// How far a capture may stray from its committed picture: the share of the
+// picture in other colour cells, and the brightness of each of 12 regions.
+constexpr double kMakeUpTolerance = 0.04;
+constexpr double kBrightnessTolerance = 24.0;
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> rgb;  // 0xRRGGBB, row by row
+  std::uint32_t at(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
+};
+
+bool savePng(const Picture& p, const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = p.width;
+  image.height = p.height;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> bytes;
+  bytes.reserve(p.rgb.size() * 3);
+  for (std::uint32_t c : p.rgb)
+    for (int shift : {16, 8, 0}) bytes.push_back(static_cast<png_byte>(c >> shift));
+  return png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
+}
+
+bool loadPng(const std::string& path, Picture* p) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return false;
+  p->width = static_cast<int>(image.width);
+  p->height = static_cast<int>(image.height);
+  p->rgb.clear();
+  for (std::size_t i = 0; i + 2 < bytes.size(); i += 3)
+    p->rgb.push_back(std::uint32_t(bytes[i]) << 16 | std::uint32_t(bytes[i + 1]) << 8 | bytes[i + 2]);
+  return true;
+}
+
+// ---- what a picture is made of, in ways a few frames either way do not change ----
+
+// Share of the picture in each of 64 colour cells (four levels a channel).
+std::vector<double> colourMakeUp(const Picture& p) {
+  std::vector<double> cells(64, 0.0);
+  for (std::uint32_t c : p.rgb) cells[((c >> 22) & 3) << 4 | ((c >> 14) & 3) << 2 | ((c >> 6) & 3)] += 1.0;
+  for (double& cell : cells) cell /= static_cast<double>(p.rgb.size());
+  return cells;
+}
+
+// Half the summed difference of two make-ups: the share of the picture whose
+// colour would have to change, 0 to 1.
+double makeUpDistance(const Picture& a, const Picture& b) {
+  std::vector<double> x = colourMakeUp(a), y = colourMakeUp(b);
+  double sum = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) sum += std::fabs(x[i] - y[i]);
+  return sum / 2;
+}
+
+// Mean brightness (0-255) of each cell of a 4 x 3 grid.
+std::vector<double> brightnessGrid(const Picture& p) {
+  std::vector<double> grid(12, 0.0), count(12, 0.0);
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) {
+      std::uint32_t c = p.at(x, y);
+      int cell = (y * 3 / p.height) * 4 + x * 4 / p.width;
+      grid[cell] += (((c >> 16) & 255) * 299 + ((c >> 8) & 255) * 587 + (c & 255) * 114) / 1000.0;
+      count[cell] += 1;
+    }
+  for (int i = 0; i < 12; ++i) grid[i] /= count[i];
+  return grid;
+}
+
+int distinctColours(const Picture& p) { return static_cast<int>(std::set<std::uint32_t>(p.rgb.begin(), p.rgb.end()).size()); }
+
+// Empty when the capture shows what the reference shows, else why not.
+std::string differences(const Picture& shot, const Picture& reference) {
+  if (shot.width != reference.width || shot.height != reference.height)
+    return "size " + std::to_string(shot.width) + "x" + std::to_string(shot.height) + ", committed " +
+           std::to_string(reference.width) + "x" + std::to_string(reference.height);
+  std::string why;
+  double distance = makeUpDistance(shot, reference);
+  if (distance > kMakeUpTolerance) why += "colour make-up differs by " + std::to_string(distance) + "; ";
+  std::vector<double> a = brightnessGrid(shot), b = brightnessGrid(reference);
+  for (int i = 0; i < 12; ++i)
+    if (std::fabs(a[i] - b[i]) > kBrightnessTolerance)
+      why += "cell " + std::to_string(i) + " brightness " + std::to_string(a[i]) + " vs " + std::to_string(b[i]) + "; ";
+  return why;
+}
+
+// ---- the game in its window ----
+
+class Game {
+ public:
+  Game(const std::vector<std::string>& argv, const std::string& display, const std::string& workDir) {
+    int err[2];
+    if (pipe(err) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(err[1], 2);
+      ::close(err[0]);
+      ::close(err[1]);
+      int devnull = open("/dev/null", O_RDWR);
+      dup2(devnull, 0);
+      dup2(devnull, 1);
+      if (chdir(workDir.c_str()) != 0) _exit(126);
+      setenv("DISPLAY", display.c_str(), 1);
+      setenv("SDL_VIDEODRIVER", "x11", 1);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      setenv("ALSOFT_DRIVERS", "null", 1);
+      std::vector<char*> args;
+      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+    ::close(err[1]);
+    err_ = err[0];
+    fcntl(err_, F_SETFL, O_NONBLOCK);
+  }
+  ~Game() {
+    if (pid_ > 0) {
+      kill(pid_, SIGCONT);
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (err_ >= 0) ::close(err_);
+  }
+  pid_t pid() const { return pid_; }
+  const std::string& err() {
+    char buffer[4096];
+    ssize_t n;
+    while (err_ >= 0 && (n = read(err_, buffer, sizeof buffer)) > 0) text_.append(buffer, static_cast<std::size_t>(n));
+    return text_;
+  }
+  bool running() const { return pid_ > 0 && kill(pid_, 0) == 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  // The close request, as closing the window; the exit code, or -1.
+  int close() {
+    kill(pid_, SIGCONT);
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100; ++i) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      usleep(100000);
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int err_ = -1;
+  std::string text_;
+};
+
+// Windows come and go while they are looked at (SDL makes and drops helper
+// windows): an error about one that went is no failure of the test.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// The viewable top-level window of a process (by _NET_WM_PID), or 0.
+Window windowOf(Display* display, pid_t pid) {
+  Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
+  if (pidAtom == None) return 0;
+  Window root = DefaultRootWindow(display), parent, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, root, &root, &parent, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success && data && items == 1 &&
+        static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+        found = children[i];
+    }
+    if (data) XFree(data);
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+bool capture(Display* display, Window window, Picture* p) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return false;
+  XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+  if (!image) return false;
+  p->width = attributes.width;
+  p->height = attributes.height;
+  p->rgb.resize(static_cast<std::size_t>(p->width) * p->height);
+  for (int y = 0; y < p->height; ++y)
+    for (int x = 0; x < p->width; ++x) p->rgb[static_cast<std::size_t>(y) * p->width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
+  XDestroyImage(image);
+  return true;
+}
+
+}  // namespace
+
+TEST(Screenshots, TheDemoGameInARealWindowLooksAsTheReadmeShows) {
+  if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb missing";
+  XServer server("1024x768x24");
+  ASSERT_TRUE(server.ready());
+  Display* display = XOpenDisplay(server.display().c_str());
+  ASSERT_NE(display, nullptr);
+  XSetErrorHandler(ignoreXError);
+  TempDir work;
+  Game game({buildPath("korrin-demo")}, server.display(), work.path());
+  ASSERT_GT(game.pid(), 0);
+
+  Window window = 0;
+  for (auto until = Clock::now() + std::chrono::seconds(20); !window && Clock::now() < until; usleep(50000))
+    window = windowOf(display, game.pid());
+  ASSERT_NE(window, 0u) << "no window appeared\n" << game.err();
+  Clock::time_point shown = Clock::now();
+
+  bool update = std::getenv("KR_UPDATE_SCREENSHOTS") && std::string(std::getenv("KR_UPDATE_SCREENSHOTS")) == "1";
+  mkdir(KR_BUILD_DIR "/screenshots", 0755);
+  if (update) mkdir(KR_SOURCE_DIR "/docs/screenshots", 0755);
+  for (const Shot& shot : kShots) {
+    SCOPED_TRACE(shot.name);
+    while (Clock::now() < shown + std::chrono::milliseconds(shot.afterMs) && game.running()) usleep(10000);
+    ASSERT_TRUE(game.running()) << "the game ended before " << shot.name << "\n" << game.err();
+    // Stopped, the game sends nothing more; what it sent is drawn once the
+    // server has caught up, which a round trip of our own waits for.
+    kill(game.pid(), SIGSTOP);
+    usleep(100000);
+    XSync(display, False);
+    Picture picture;
+    bool captured = capture(display, window, &picture);
+    kill(game.pid(), SIGCONT);
+    ASSERT_TRUE(captured);
+    EXPECT_TRUE(savePng(picture, std::string(KR_BUILD_DIR "/screenshots/") + shot.name + ".png"));
+    // A black or nearly empty window is never what the README should show.
+    ASSERT_GE(distinctColours(picture), 16) << "the window shows almost nothing";
+    std::string committed = std::string(KR_SOURCE_DIR "/docs/screenshots/") + shot.name + ".png";
+    if (update) {
+      EXPECT_TRUE(savePng(picture, committed));
+      continue;
+    }
+    Picture reference;
+    ASSERT_TRUE(loadPng(committed, &reference)) << committed << " missing: run with KR_UPDATE_SCREENSHOTS=1";
+    EXPECT_EQ(differences(picture, reference), "")
+        << "compare build/screenshots/" << shot.name << ".png with " << committed;
+  }
+  EXPECT_EQ(game.close(), 0) << game.err();
+  XCloseDisplay(display);
+}
+
+TEST(Screenshots, TheComparisonToleratesTimingButNotAnotherPicture) {
+  // A field of moving dots: shifted a little, it is the same picture; turned
+  // to another colour, or with a large area changed, it is not.
+  auto scene = [](int shift, std::uint32_t dot, std::uint32_t band) {
+    Picture p;
+    p.width = 320;
+    p.height = 240;
+    p.rgb.assign(320 * 240, 0x000010);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) {
+        if (((x + shift) % 16 < 4) && (y % 16 < 4)) p.rgb[y * 320 + x] = dot;
+        if (y >= 200) p.rgb[y * 320 + x] = band;
+      }
+    return p;
+  };
+  Picture reference = scene(0, 0xFFCC00, 0x204080);
+  EXPECT_EQ(differences(scene(5, 0xFFCC00, 0x204080), reference), "");
+  EXPECT_NE(differences(scene(0, 0x00CCFF, 0x204080), reference), "");
+  EXPECT_NE(differences(scene(0, 0xFFCC00, 0xFFFFFF), reference), "");
+  Picture smaller = reference;
+  smaller.width = 160;
+  smaller.rgb.resize(160 * 240);
+  EXPECT_NE(differences(smaller, reference), "");
+}
