@@ -1,0 +1,171 @@
+#!/bin/bash
+# Installs the Debian package into a minimal Debian 12 tree and uses it there:
+#   tools/try-package-clean.sh [--tree DIR] [--keep] [PACKAGE.deb]
+# The tree is debootstrapped from the machine's own Debian mirror (reused when
+# DIR already holds one), i386 is enabled, the package is installed with apt so
+# its declared dependencies are resolved, and then the installed krrun checks
+# and runs a module off screen, krc compiles one, and krpack packs one. Without
+# a package, tools/package.sh builds it. Needs root (chroot); not run by the
+# tests. debootstrap is used from the machine when installed, else unpacked
+# privately from the mirror, so the machine's own packages are never touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tree=""
+keep=0
+deb=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --tree) tree=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    -h|--help) sed -n 2,10p "$0"; exit 0 ;;
+    *) deb=$1; shift ;;
+  esac
+done
+
+[ "$(id -u)" = 0 ] || { echo "needs root (debootstrap, chroot)" >&2; exit 2; }
+
+if [ -z "$deb" ]; then
+  deb=$(tools/package.sh | tail -n 1)
+fi
+[ -f "$deb" ] || { echo "no package at $deb" >&2; exit 2; }
+deb=$(readlink -f "$deb")
+
+# The mirror and suite the machine itself uses.
+mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
+[ -n "$mirror" ] || mirror=http://deb.debian.org/debian
+suite=bookworm
+
+work=$(mktemp -d /tmp/kr-clean.XXXXXX)
+[ -n "$tree" ] || tree=$work/root
+mkdir -p "$tree"
+tree=$(readlink -f "$tree")
+
+mounted=()
+cleanup() {
+  local m
+  for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
+  # Never remove a tree that still has anything mounted inside it.
+  if [ "$keep" = 0 ] && ! grep -q " $tree/" /proc/mounts; then
+    rm -rf "$work"
+    case "$tree" in "$work"/*) ;; *) [ "$keep" = 1 ] || echo "tree kept: $tree" ;; esac
+  else
+    echo "tree kept: $tree"
+  fi
+}
+trap cleanup EXIT
+
+step() { printf '\n== %s\n' "$*"; }
+
+debootstrap_cmd() {
+  if command -v debootstrap >/dev/null; then
+    debootstrap "$@"
+    return
+  fi
+  # The exact file the machine's package index names, unpacked privately.
+  local file
+  file=$(apt-cache show debootstrap | awk '/^Filename:/ {print $2; exit}')
+  [ -n "$file" ] || { echo "debootstrap: not installed and not in the package index" >&2; return 1; }
+  curl -fsSL "$mirror/$file" -o "$work/debootstrap.deb"
+  dpkg-deb -x "$work/debootstrap.deb" "$work/debootstrap"
+  DEBOOTSTRAP_DIR=$work/debootstrap/usr/share/debootstrap "$work/debootstrap/usr/sbin/debootstrap" "$@"
+}
+
+in_tree() { chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+
+if [ ! -f "$tree/etc/debian_version" ]; then
+  step "debootstrap --variant=minbase $suite into $tree ($mirror)"
+  debootstrap_cmd --variant=minbase "$suite" "$tree" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+    { tail -n 30 "$work/debootstrap.log"; exit 1; }
+fi
+
+mount -t proc proc "$tree/proc" && mounted+=("$tree/proc")
+cp /etc/resolv.conf "$tree/etc/resolv.conf"
+cat >"$tree/etc/apt/sources.list" <<EOF
+deb $mirror $suite main
+deb $mirror $suite-updates main
+EOF
+
+step "i386 enabled, package lists"
+in_tree dpkg --add-architecture i386
+in_tree apt-get update -qq
+
+step "apt-get install ./$(basename "$deb")"
+cp "$deb" "$tree/tmp/"
+in_tree env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  "/tmp/$(basename "$deb")" >"$work/install.log" 2>&1 || { tail -n 40 "$work/install.log"; exit 1; }
+echo "  installed: $(awk '/^Setting up / {print $3}' "$work/install.log" | sort | tr '\n' ' ')" | fold -s -w 100
+
+# What the installed runtime must do in the bare tree: no display, no sound
+# device, nothing but the package and what it declared.
+failures=0
+check() {
+  local what=$1; shift
+  if out=$("$@" 2>&1); then
+    printf '  ok    %s\n' "$what"
+  else
+    printf '  FAIL  %s\n%s\n' "$what" "$(printf '%s\n' "$out" | sed 's/^/        /' | tail -n 15)"
+    failures=$((failures + 1))
+  fi
+}
+
+mkdir -p "$tree/tmp/try"
+cat >"$tree/tmp/try/hello.kb" <<'EOF'
+Graphics 320, 200, 32, 2
+font = LoadFont("courier", 12)
+SetFont font
+Text 10, 10, "Hello from the clean tree"
+Flip
+f = WriteFile("out.txt")
+WriteLine f, "written " + (6 * 7)
+CloseFile f
+DebugLog "font=" + (font <> 0)
+DebugLog "music=" + (PlayMusic("note.mid") <> 0)
+Delay 1500
+DebugLog "done"
+EOF
+# Half a second of A4 on a piano: the General MIDI SoundFont must be there.
+printf 'MThd\0\0\0\6\0\0\0\1\0\360MTrk\0\0\0\20\0\300\0\0\220\105\156\201\160\200\105\0\0\377\57\0' \
+  >"$tree/tmp/try/note.mid"
+printf '[general]\ndrivers=wave\n[wave]\nfile=/tmp/try/mix.wav\n' >"$tree/tmp/try/alsoft.conf"
+headless="SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_CONF=/tmp/try/alsoft.conf"
+
+# True when the recorded mix is not silent.
+mix_heard() {
+  python3 - "$tree/tmp/try/mix.wav" <<'PY'
+import sys, wave, array
+w = wave.open(sys.argv[1])
+samples = array.array("h", w.readframes(w.getnframes()))
+sys.exit(0 if samples and max(abs(s) for s in samples) > 1000 else 1)
+PY
+}
+no_missing_libraries() {
+  local out
+  out=$(chroot "$tree" ldd /usr/bin/krrun /usr/lib/i386-linux-gnu/libkrruntime.so /usr/lib/i386-linux-gnu/krdecode 2>&1)
+  ! grep 'not found' <<<"$out"
+}
+
+step "the installed tools"
+check "every library krrun, libkrruntime.so and krdecode load is there" no_missing_libraries
+check "krrun --help" in_tree krrun --help
+check "krc compiles a program" in_tree sh -c 'cd /tmp/try && krc hello.kb -o hello.krm'
+check "krrun --check hello.krm" in_tree sh -c 'cd /tmp/try && krrun --check hello.krm'
+check "krrun --check refuses a text file" in_tree sh -c 'cd /tmp/try && ! krrun --check hello.kb'
+check "krrun runs it off screen" in_tree sh -c \
+  "cd /tmp/try && $headless krrun --debug hello.krm 2>err.txt; cat err.txt; grep -q 'debugLog: done' err.txt && grep -qx 'written 42' out.txt"
+check "LoadFont finds courier" grep -q 'debugLog: font=1' "$tree/tmp/try/err.txt"
+check "PlayMusic plays a MIDI file" grep -q 'debugLog: music=1' "$tree/tmp/try/err.txt"
+check "the MIDI note is heard" mix_heard
+check "krpack makes a stand-alone game that runs" in_tree sh -c \
+  "cd /tmp/try && krpack hello.krm -o hello && rm -f out.txt && $headless ./hello --debug 2>/dev/null && grep -qx 'written 42' out.txt"
+if in_tree dpkg -L korrin-runtime | grep -q 'bin/korrin-demo$'; then
+  check "the demo game plays its attract mode" in_tree sh -c "cd /tmp/try && $headless timeout 600 korrin-demo"
+fi
+
+step "result"
+if [ "$failures" = 0 ]; then
+  echo "the package installs and runs in a clean $suite tree"
+else
+  echo "$failures check(s) failed"
+  exit 1
+fi
