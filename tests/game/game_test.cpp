@@ -1,0 +1,184 @@
+// The demo game (examples/game/rocks.kb) as a user gets it: the packed
+// build/korrin-demo, run headless in a directory of its own with a demo.cfg
+// that asks for a bounded attract run.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/support/module_runner.h"
+
+using namespace krtest;
+
+namespace {
+
+const std::string kAssets = buildPath("korrin-demo-assets");
+const char* kMagic = "KORRIN-ROCKS-SCORES 1";
+
+std::string settings(const std::string& extra, int rounds = 1, int seconds = 3) {
+  return "# test run\nattract_rounds=" + std::to_string(rounds) + "\nround_seconds=" + std::to_string(seconds) +
+         "\nassets=" + kAssets + "\n" + extra;
+}
+
+RunResult play(const TempDir& dir, const std::string& config, RunOptions options = RunOptions()) {
+  writeFile(dir.file("demo.cfg"), config);
+  options.workDir = dir.path();
+  options.timeoutMs = 60000;
+  return runProgram({buildPath("korrin-demo"), "--debug"}, options);
+}
+
+// The summary a bounded run writes: name=value lines.
+std::map<std::string, std::string> summary(const TempDir& dir) {
+  std::map<std::string, std::string> values;
+  std::istringstream in(readFile(dir.file("demo-result.txt")));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t eq = line.find('=');
+    if (eq != std::string::npos && !values.count(line.substr(0, eq))) values[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return values;
+}
+
+bool endedCleanly(const RunResult& r) {
+  return !r.timedOut && r.exitCode == 0 && r.errContains("debugInfo: Program has ended") && !r.errContains("debugError");
+}
+
+int firstLineScore(const std::string& table) {
+  std::istringstream in(table);
+  std::string magic, score;
+  std::getline(in, magic);
+  in >> score;
+  return std::atoi(score.c_str());
+}
+
+}  // namespace
+
+TEST(DemoGame, AttractRoundsRunToTheirEndAndTheTableSurvivesTheNextRun) {
+  TempDir dir;
+  RunResult first = play(dir, settings("seed=7\nname=ANNA\n", 2));
+  ASSERT_TRUE(endedCleanly(first)) << first.err;
+  // Every picture, sound and font loaded; both songs got channels.
+  EXPECT_EQ(first.value("assets: images"), "11111");
+  EXPECT_EQ(first.value("assets: sounds"), "1111");
+  EXPECT_EQ(first.value("assets: fonts"), "111");
+  EXPECT_EQ(first.value("assets: frames"), "32x32");
+  EXPECT_EQ(first.value("music: title.mod channel"), "1");
+  EXPECT_EQ(first.value("music: play.mid channel"), "1");
+  auto logs = first.logs();
+  EXPECT_NE(std::find(logs.begin(), logs.end(), "scores: loaded 0"), logs.end()) << first.err;
+
+  auto result = summary(dir);
+  EXPECT_EQ(result["rounds"], "2");
+  EXPECT_GT(std::atoi(result["frames"].c_str()), 2 * 45);
+  // The robot hits rocks: each hit played its sound on a real channel.
+  EXPECT_GT(std::atoi(result["hit_sounds"].c_str()), 0);
+  int best = std::atoi(result["best"].c_str());
+  EXPECT_GT(best, 0);
+
+  std::string table = readFile(dir.file("korrin-demo.scores"));
+  EXPECT_EQ(table.rfind(kMagic, 0), 0u) << table;
+  EXPECT_NE(table.find(" ANNA"), std::string::npos) << table;
+  EXPECT_EQ(firstLineScore(table), best);
+  EXPECT_FALSE(access(dir.file("korrin-demo.scores.new").c_str(), F_OK) == 0) << "the scratch copy is gone";
+
+  // The next run reads the table back and keeps the best score on top.
+  RunResult second = play(dir, settings("seed=8\nname=BORIS\n"));
+  ASSERT_TRUE(endedCleanly(second)) << second.err;
+  logs = second.logs();
+  EXPECT_EQ(std::find(logs.begin(), logs.end(), "scores: loaded 0"), logs.end()) << second.err;
+  EXPECT_EQ(std::find(logs.begin(), logs.end(), "scores: damaged table ignored"), logs.end()) << second.err;
+  EXPECT_GE(std::atoi(summary(dir)["best"].c_str()), best);
+  EXPECT_NE(readFile(dir.file("korrin-demo.scores")).find(" ANNA"), std::string::npos);
+}
+
+// Damaged tables are set aside and replaced by a sound one; the game plays on.
+TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
+  const std::string valid = std::string(kMagic) + "\n120 ZED\n";
+  const std::vector<std::pair<const char*, std::string>> damaged = {
+      {"garbage", std::string("\x89\x00\xff\x13 binary\n\n\xfe", 15) + std::string(5000, 'x')},
+      {"wrong check", valid + "end 12345\n"},
+      {"no check line", valid},
+      {"out of order", std::string(kMagic) + "\n10 A\n90 B\nend 0\n"},
+      {"bad name", std::string(kMagic) + "\n10 \x01\x02\nend 0\n"},
+      {"huge number", std::string(kMagic) + "\n99999999999999 A\nend 0\n"},
+  };
+  std::vector<std::future<std::string>> runs;
+  for (const auto& [what, bytes] : damaged) {
+    runs.push_back(std::async(std::launch::async, [what = what, bytes = bytes] {
+      TempDir dir;
+      writeFile(dir.file("korrin-demo.scores"), bytes);
+      RunResult r = play(dir, settings("seed=3\n", 1, 2));
+      std::string table = readFile(dir.file("korrin-demo.scores"));
+      std::string problems;
+      if (!endedCleanly(r)) problems += " did not end cleanly:" + r.err;
+      auto logs = r.logs();
+      if (std::find(logs.begin(), logs.end(), "scores: damaged table ignored") == logs.end())
+        problems += " not reported as damaged;";
+      if (table.rfind(kMagic, 0) != 0 || table.find("\nend ") == std::string::npos)
+        problems += " not replaced by a sound table: " + table;
+      return problems.empty() ? std::string() : std::string(what) + ":" + problems;
+    }));
+  }
+  // A table in a folder that does not exist cannot be written: reported, and played on.
+  TempDir dir;
+  RunResult r = play(dir, settings("seed=4\nscores=" + dir.file("missing/dir/t.scores") + "\n", 1, 2));
+  EXPECT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(r.errContains("scores: cannot write")) << r.err;
+  for (auto& run : runs) EXPECT_EQ(run.get(), "");
+}
+
+TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
+  TempDir dir;
+  RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_TRUE(r.errContains("debugError: Cannot load " + dir.file("nowhere") + "/ship.png")) << r.err;
+}
+
+// Two copies on one machine: one hosts, the other joins at 127.0.0.1; each
+// plays an attract round and sees the other's ship and final score.
+TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
+  std::string port = std::to_string(23000 + (getpid() % 500) * 8);
+  auto launch = [&](const std::string& extra, int delayMs) {
+    return std::async(std::launch::async, [=] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+      auto dir = std::make_shared<TempDir>();
+      RunOptions options;
+      options.env.push_back("KORRIN_TEST_NET_PORT=" + port);
+      RunResult r = play(*dir, settings(extra, 1, 4), options);
+      return std::make_pair(r, summary(*dir));
+    });
+  };
+  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 0);
+  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 1500);
+  auto [hostRun, hostResult] = host.get();
+  auto [joinRun, joinResult] = join.get();
+  ASSERT_TRUE(endedCleanly(hostRun)) << hostRun.err;
+  ASSERT_TRUE(endedCleanly(joinRun)) << joinRun.err;
+  EXPECT_EQ(hostResult["net_failed"], "");
+  EXPECT_EQ(hostResult["net_peer"], "JOINB");
+  EXPECT_EQ(joinResult["net_peer"], "HOSTA");
+  // About 20 position updates a second for four seconds each way.
+  EXPECT_GT(std::atoi(hostResult["net_updates"].c_str()), 20);
+  EXPECT_GT(std::atoi(joinResult["net_updates"].c_str()), 20);
+  EXPECT_EQ(hostResult["net_peer_score"], joinResult["round_score"]);
+  EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
+}
+
+// The committed assets are exactly what their generator makes.
+TEST(DemoGame, AssetsAreTheGeneratorsOutput) {
+  TempDir dir;
+  std::string assets = std::string(KR_SOURCE_DIR) + "/examples/game/assets";
+  RunResult made = runProgram({"/usr/bin/python3", assets + "/make_assets.py", dir.path()});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  for (const char* name : {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png", "shoot.wav", "boom.wav",
+                           "hurt.wav", "start.wav", "title.mod", "play.mid"}) {
+    std::string fresh = readFile(dir.file(name));
+    EXPECT_FALSE(fresh.empty()) << name;
+    EXPECT_TRUE(fresh == readFile(assets + "/" + name)) << name << " differs from its generator's output";
+  }
+}
