@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "tests/support/module_runner.h"
+#include "tests/support/xvfb_server.h"
 
 using namespace krtest;
 
@@ -167,6 +168,54 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
   EXPECT_GT(std::atoi(joinResult["net_updates"].c_str()), 20);
   EXPECT_EQ(hostResult["net_peer_score"], joinResult["round_score"]);
   EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
+}
+
+std::string shell(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, p)) out += buffer;
+  pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// A person at a real X screen: Enter on the title, a name typed into Input,
+// the ship steered right with the keyboard while Space fires, Esc out of the
+// round, past the result and off the title screen.
+TEST(DemoGame, APersonTypesTheirNameAndPlaysWithTheKeyboard) {
+  if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  XServer server;
+  ASSERT_TRUE(server.ready()) << "Xvfb did not start";
+  TempDir dir;
+  auto game = std::async(std::launch::async, [&] {
+    RunOptions options;
+    options.env = {"DISPLAY=" + server.display(), "SDL_VIDEODRIVER=x11"};
+    return play(dir, "assets=" + kAssets + "\n", options);
+  });
+  std::string x = "DISPLAY=" + server.display() + " ";
+  std::string window = shell(x + "timeout 20 xdotool search --sync --name 'Korrin Rocks' | head -1");
+  ASSERT_FALSE(window.empty());
+  auto step = [&](const std::string& what, int waitMs) {
+    shell(x + "xdotool " + what);
+    usleep(waitMs * 1000);
+  };
+  step("mousemove --window " + window + " 320 240", 1500);
+  step("key Return", 800);
+  step("type --delay 40 ZOE", 300);
+  step("key Return", 800);
+  step("keydown Right keydown space", 600);
+  step("keyup Right keyup space", 300);
+  step("key Escape", 800);
+  step("key Escape", 1000);
+  step("key Escape", 0);
+  RunResult r = game.get();
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  std::string played = r.value("played: ZOE score");
+  EXPECT_NE(played.find(" ship_x="), std::string::npos) << r.err;
+  // Held for over half a second at six pixels a frame from the middle (304).
+  EXPECT_GT(std::atoi(played.substr(played.find("ship_x=") + 7).c_str()), 400) << played;
 }
 
 // The committed assets are exactly what their generator makes.
