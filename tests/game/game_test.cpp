@@ -3,11 +3,14 @@
 // that asks for a bounded attract run.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <future>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/module_runner.h"
@@ -168,6 +171,78 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
   EXPECT_GT(std::atoi(joinResult["net_updates"].c_str()), 20);
   EXPECT_EQ(hostResult["net_peer_score"], joinResult["round_score"]);
   EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
+}
+
+// Loudness of each quarter second of what OpenAL Soft's wave backend recorded
+// (32-bit float or 16-bit samples, any number of channels).
+std::vector<double> quarterSecondLevels(const std::string& wav) {
+  std::vector<double> levels;
+  int channels = 0, rate = 0, bits = 0;
+  for (std::size_t pos = 12; pos + 8 <= wav.size();) {
+    std::uint32_t size;
+    std::memcpy(&size, wav.data() + pos + 4, 4);
+    std::string id = wav.substr(pos, 4);
+    const char* body = wav.data() + pos + 8;
+    if (id == "fmt " && size >= 16) {
+      std::uint16_t c, b;
+      std::memcpy(&c, body + 2, 2), std::memcpy(&rate, body + 4, 4), std::memcpy(&b, body + 14, 2);
+      channels = c, bits = b;
+    } else if (id == "data" && channels > 0 && rate > 0 && (bits == 32 || bits == 16)) {
+      std::size_t count = std::min<std::size_t>(size, wav.size() - pos - 8) / (bits / 8);
+      std::size_t quarter = static_cast<std::size_t>(rate / 4) * channels;
+      for (std::size_t start = 0; start + quarter <= count; start += quarter) {
+        double sum = 0;
+        for (std::size_t i = start; i < start + quarter; ++i) {
+          double v;
+          if (bits == 32) {
+            float f;
+            std::memcpy(&f, body + i * 4, 4);
+            v = f;
+          } else {
+            std::int16_t h;
+            std::memcpy(&h, body + i * 2, 2);
+            v = h / 32768.0;
+          }
+          sum += v * v;
+        }
+        levels.push_back(std::sqrt(sum / quarter));
+      }
+      break;
+    }
+    pos += 8 + size + (size & 1);
+  }
+  return levels;
+}
+
+// Only the songs (no sound effects beside them): the tracker song under the
+// title and the MIDI song in play fill the whole run with sound.
+TEST(DemoGame, BothSongsAreHeardFromTitleToEnd) {
+  TempDir dir;
+  std::string songsOnly = dir.file("songs");
+  ASSERT_EQ(mkdir(songsOnly.c_str(), 0755), 0);
+  for (const char* name : {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png", "title.mod", "play.mid"})
+    writeFile(songsOnly + "/" + name, readFile(kAssets + "/" + name));
+  writeFile(dir.file("alsoft.conf"), "[general]\nchannels=stereo\nfrequency=44100\n[wave]\nfile=" +
+                                          dir.file("mix.wav") + "\n");
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + dir.file("alsoft.conf")};
+  RunResult r = play(dir, "attract_rounds=1\ntitle_seconds=2\nround_seconds=2\nseed=2\nassets=" + songsOnly + "\n",
+                     options);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_EQ(r.value("assets: sounds"), "0000");  // none beside the songs
+  EXPECT_EQ(r.value("music: title.mod channel"), "1");
+  EXPECT_EQ(r.value("music: play.mid channel"), "1");
+  std::vector<double> levels = quarterSecondLevels(readFile(dir.file("mix.wav")));
+  ASSERT_GE(levels.size(), 16u) << "two seconds of title and two of play were recorded";
+  // A song that stays silent leaves eight quarters or more without sound; the
+  // start-up and the change of songs may take one each.
+  int silent = 0;
+  std::string shown;
+  for (double level : levels) {
+    silent += level < 0.005;
+    shown += " " + std::to_string(level).substr(0, 5);
+  }
+  EXPECT_LE(silent, 2) << "levels:" << shown;
 }
 
 std::string shell(const std::string& command) {

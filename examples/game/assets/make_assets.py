@@ -208,7 +208,7 @@ def tracker_song():
     bass = bytes(int(60 * (1 - abs(4 * i / cycle - 2))) - 30 & 0xFF for i in range(cycle))  # triangle
     rng = random.Random(3)
     hat = bytes(int(rng.uniform(-50, 50) * (1 - i / 600)) & 0xFF for i in range(600))  # noise burst
-    samples = [(b"lead", lead, 48, True), (b"bass", bass, 64, True), (b"hat", hat, 40, False)]
+    samples = [(b"lead", lead, 28, True), (b"bass", bass, 40, True), (b"hat", hat, 24, False)]
 
     head = b"korrin title".ljust(20, b"\0")
     for index in range(31):
@@ -231,12 +231,12 @@ def tracker_song():
         for row in range(64):
             bar, step = divmod(row, 16)
             root, arp = chords[bar]
-            bass_cell = mod_cell(2, root if step % 4 == 0 else "", 0xC, 0x30) if step % 4 == 0 else mod_cell(0, "")
+            bass_cell = mod_cell(2, root if step % 4 == 0 else "", 0xC, 0x20) if step % 4 == 0 else mod_cell(0, "")
             note = melodies[variant][step] if (bar + variant) % 2 == 0 else arp[step % 3] if step % 2 == 0 else ""
-            lead_cell = mod_cell(1, note, 0xC, 0x28) if note else mod_cell(0, "")
-            hat_cell = mod_cell(3, "C-3", 0xC, 0x20 if step % 4 == 2 else 0x10) if step % 2 == 0 else mod_cell(0, "")
+            lead_cell = mod_cell(1, note, 0xC, 0x16) if note else mod_cell(0, "")
+            hat_cell = mod_cell(3, "C-3", 0xC, 0x12 if step % 4 == 2 else 0x0A) if step % 2 == 0 else mod_cell(0, "")
             echo = arp[(step + 1) % 3] if step % 4 == 1 else ""
-            echo_cell = mod_cell(1, echo, 0xC, 0x12) if echo else mod_cell(0, "")
+            echo_cell = mod_cell(1, echo, 0xC, 0x0A) if echo else mod_cell(0, "")
             rows.append(bass_cell + lead_cell + hat_cell + echo_cell)
         patterns.append(b"".join(rows))
     # The first row sets the speed: six ticks per row on the echo channel's effect.
@@ -276,13 +276,13 @@ def midi_song():
     for repeat in range(4):
         for root in progression:
             for step in range(8):  # driving bass in eighths
-                note(tick + step * tpq // 2, tpq // 2 - 6, 0, root - 12 + (12 if step % 4 == 3 else 0), 100)
+                note(tick + step * tpq // 2, tpq // 2 - 6, 0, root - 12 + (12 if step % 4 == 3 else 0), 120)
             for step, offset in enumerate(riff):  # synth riff
                 if repeat > 0:
-                    note(tick + step * tpq // 2, tpq // 2 - 10, 1, root + 12 + offset, 72)
+                    note(tick + step * tpq // 2, tpq // 2 - 10, 1, root + 12 + offset, 100)
             for beat in range(4):  # drums on channel 10
-                note(tick + beat * tpq, 20, 9, 36 if beat % 2 == 0 else 38, 110)
-                note(tick + beat * tpq + tpq // 2, 10, 9, 42, 70)
+                note(tick + beat * tpq, 20, 9, 36 if beat % 2 == 0 else 38, 124)
+                note(tick + beat * tpq + tpq // 2, 10, 9, 42, 90)
             tick += 4 * tpq
     events.sort(key=lambda e: (e[0], e[1]))
 
