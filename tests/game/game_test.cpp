@@ -1,0 +1,308 @@
+// The demo game (examples/game/rocks.kb) as a user gets it: the packed
+// build/korrin-demo, run headless in a directory of its own with a demo.cfg
+// that asks for a bounded attract run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <future>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/module_runner.h"
+#include "tests/support/xvfb_server.h"
+
+using namespace krtest;
+
+namespace {
+
+const std::string kAssets = buildPath("korrin-demo-assets");
+const char* kMagic = "KORRIN-ROCKS-SCORES 1";
+
+std::string settings(const std::string& extra, int rounds = 1, int seconds = 3) {
+  return "# test run\nattract_rounds=" + std::to_string(rounds) + "\nround_seconds=" + std::to_string(seconds) +
+         "\nassets=" + kAssets + "\n" + extra;
+}
+
+RunResult play(const TempDir& dir, const std::string& config, RunOptions options = RunOptions()) {
+  writeFile(dir.file("demo.cfg"), config);
+  options.workDir = dir.path();
+  options.timeoutMs = 60000;
+  return runProgram({buildPath("korrin-demo"), "--debug"}, options);
+}
+
+// The summary a bounded run writes: name=value lines.
+std::map<std::string, std::string> summary(const TempDir& dir) {
+  std::map<std::string, std::string> values;
+  std::istringstream in(readFile(dir.file("demo-result.txt")));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t eq = line.find('=');
+    if (eq != std::string::npos && !values.count(line.substr(0, eq))) values[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return values;
+}
+
+bool endedCleanly(const RunResult& r) {
+  return !r.timedOut && r.exitCode == 0 && r.errContains("debugInfo: Program has ended") && !r.errContains("debugError");
+}
+
+int firstLineScore(const std::string& table) {
+  std::istringstream in(table);
+  std::string magic, score;
+  std::getline(in, magic);
+  in >> score;
+  return std::atoi(score.c_str());
+}
+
+}  // namespace
+
+TEST(DemoGame, AttractRoundsRunToTheirEndAndTheTableSurvivesTheNextRun) {
+  TempDir dir;
+  RunResult first = play(dir, settings("seed=7\nname=ANNA\n", 2));
+  ASSERT_TRUE(endedCleanly(first)) << first.err;
+  // Every picture, sound and font loaded; both songs got channels.
+  EXPECT_EQ(first.value("assets: images"), "11111");
+  EXPECT_EQ(first.value("assets: sounds"), "1111");
+  EXPECT_EQ(first.value("assets: fonts"), "111");
+  EXPECT_EQ(first.value("assets: frames"), "32x32");
+  EXPECT_EQ(first.value("music: title.mod channel"), "1");
+  EXPECT_EQ(first.value("music: play.mid channel"), "1");
+  auto logs = first.logs();
+  EXPECT_NE(std::find(logs.begin(), logs.end(), "scores: loaded 0"), logs.end()) << first.err;
+
+  auto result = summary(dir);
+  EXPECT_EQ(result["rounds"], "2");
+  EXPECT_GT(std::atoi(result["frames"].c_str()), 2 * 45);
+  // The robot hits rocks: each hit played its sound on a real channel.
+  EXPECT_GT(std::atoi(result["hit_sounds"].c_str()), 0);
+  int best = std::atoi(result["best"].c_str());
+  EXPECT_GT(best, 0);
+
+  std::string table = readFile(dir.file("korrin-demo.scores"));
+  EXPECT_EQ(table.rfind(kMagic, 0), 0u) << table;
+  EXPECT_NE(table.find(" ANNA"), std::string::npos) << table;
+  EXPECT_EQ(firstLineScore(table), best);
+  EXPECT_FALSE(access(dir.file("korrin-demo.scores.new").c_str(), F_OK) == 0) << "the scratch copy is gone";
+
+  // The next run reads the table back and keeps the best score on top.
+  RunResult second = play(dir, settings("seed=8\nname=BORIS\n"));
+  ASSERT_TRUE(endedCleanly(second)) << second.err;
+  logs = second.logs();
+  EXPECT_EQ(std::find(logs.begin(), logs.end(), "scores: loaded 0"), logs.end()) << second.err;
+  EXPECT_EQ(std::find(logs.begin(), logs.end(), "scores: damaged table ignored"), logs.end()) << second.err;
+  EXPECT_GE(std::atoi(summary(dir)["best"].c_str()), best);
+  EXPECT_NE(readFile(dir.file("korrin-demo.scores")).find(" ANNA"), std::string::npos);
+}
+
+// Damaged tables are set aside and replaced by a sound one; the game plays on.
+TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
+  const std::string valid = std::string(kMagic) + "\n120 ZED\n";
+  const std::vector<std::pair<const char*, std::string>> damaged = {
+      {"garbage", std::string("\x89\x00\xff\x13 binary\n\n\xfe", 15) + std::string(5000, 'x')},
+      {"wrong check", valid + "end 12345\n"},
+      {"no check line", valid},
+      {"out of order", std::string(kMagic) + "\n10 A\n90 B\nend 0\n"},
+      {"bad name", std::string(kMagic) + "\n10 \x01\x02\nend 0\n"},
+      {"huge number", std::string(kMagic) + "\n99999999999999 A\nend 0\n"},
+  };
+  std::vector<std::future<std::string>> runs;
+  for (const auto& [what, bytes] : damaged) {
+    runs.push_back(std::async(std::launch::async, [what = what, bytes = bytes] {
+      TempDir dir;
+      writeFile(dir.file("korrin-demo.scores"), bytes);
+      RunResult r = play(dir, settings("seed=3\n", 1, 2));
+      std::string table = readFile(dir.file("korrin-demo.scores"));
+      std::string problems;
+      if (!endedCleanly(r)) problems += " did not end cleanly:" + r.err;
+      auto logs = r.logs();
+      if (std::find(logs.begin(), logs.end(), "scores: damaged table ignored") == logs.end())
+        problems += " not reported as damaged;";
+      if (table.rfind(kMagic, 0) != 0 || table.find("\nend ") == std::string::npos)
+        problems += " not replaced by a sound table: " + table;
+      return problems.empty() ? std::string() : std::string(what) + ":" + problems;
+    }));
+  }
+  // A table in a folder that does not exist cannot be written: reported, and played on.
+  TempDir dir;
+  RunResult r = play(dir, settings("seed=4\nscores=" + dir.file("missing/dir/t.scores") + "\n", 1, 2));
+  EXPECT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(r.errContains("scores: cannot write")) << r.err;
+  for (auto& run : runs) EXPECT_EQ(run.get(), "");
+}
+
+TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
+  TempDir dir;
+  RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_TRUE(r.errContains("debugError: Cannot load " + dir.file("nowhere") + "/ship.png")) << r.err;
+}
+
+// Two copies on one machine: one hosts, the other joins at 127.0.0.1; each
+// plays an attract round and sees the other's ship and final score.
+TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
+  std::string port = std::to_string(23000 + (getpid() % 500) * 8);
+  auto launch = [&](const std::string& extra, int delayMs) {
+    return std::async(std::launch::async, [=] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+      auto dir = std::make_shared<TempDir>();
+      RunOptions options;
+      options.env.push_back("KORRIN_TEST_NET_PORT=" + port);
+      RunResult r = play(*dir, settings(extra, 1, 4), options);
+      return std::make_pair(r, summary(*dir));
+    });
+  };
+  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 0);
+  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 1500);
+  auto [hostRun, hostResult] = host.get();
+  auto [joinRun, joinResult] = join.get();
+  ASSERT_TRUE(endedCleanly(hostRun)) << hostRun.err;
+  ASSERT_TRUE(endedCleanly(joinRun)) << joinRun.err;
+  EXPECT_EQ(hostResult["net_failed"], "");
+  EXPECT_EQ(hostResult["net_peer"], "JOINB");
+  EXPECT_EQ(joinResult["net_peer"], "HOSTA");
+  // About 20 position updates a second for four seconds each way.
+  EXPECT_GT(std::atoi(hostResult["net_updates"].c_str()), 20);
+  EXPECT_GT(std::atoi(joinResult["net_updates"].c_str()), 20);
+  EXPECT_EQ(hostResult["net_peer_score"], joinResult["round_score"]);
+  EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
+}
+
+// Loudness of each quarter second of what OpenAL Soft's wave backend recorded
+// (32-bit float or 16-bit samples, any number of channels).
+std::vector<double> quarterSecondLevels(const std::string& wav) {
+  std::vector<double> levels;
+  int channels = 0, rate = 0, bits = 0;
+  for (std::size_t pos = 12; pos + 8 <= wav.size();) {
+    std::uint32_t size;
+    std::memcpy(&size, wav.data() + pos + 4, 4);
+    std::string id = wav.substr(pos, 4);
+    const char* body = wav.data() + pos + 8;
+    if (id == "fmt " && size >= 16) {
+      std::uint16_t c, b;
+      std::memcpy(&c, body + 2, 2), std::memcpy(&rate, body + 4, 4), std::memcpy(&b, body + 14, 2);
+      channels = c, bits = b;
+    } else if (id == "data" && channels > 0 && rate > 0 && (bits == 32 || bits == 16)) {
+      std::size_t count = std::min<std::size_t>(size, wav.size() - pos - 8) / (bits / 8);
+      std::size_t quarter = static_cast<std::size_t>(rate / 4) * channels;
+      for (std::size_t start = 0; start + quarter <= count; start += quarter) {
+        double sum = 0;
+        for (std::size_t i = start; i < start + quarter; ++i) {
+          double v;
+          if (bits == 32) {
+            float f;
+            std::memcpy(&f, body + i * 4, 4);
+            v = f;
+          } else {
+            std::int16_t h;
+            std::memcpy(&h, body + i * 2, 2);
+            v = h / 32768.0;
+          }
+          sum += v * v;
+        }
+        levels.push_back(std::sqrt(sum / quarter));
+      }
+      break;
+    }
+    pos += 8 + size + (size & 1);
+  }
+  return levels;
+}
+
+// Only the songs (no sound effects beside them): the tracker song under the
+// title and the MIDI song in play fill the whole run with sound.
+TEST(DemoGame, BothSongsAreHeardFromTitleToEnd) {
+  TempDir dir;
+  std::string songsOnly = dir.file("songs");
+  ASSERT_EQ(mkdir(songsOnly.c_str(), 0755), 0);
+  for (const char* name : {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png", "title.mod", "play.mid"})
+    writeFile(songsOnly + "/" + name, readFile(kAssets + "/" + name));
+  writeFile(dir.file("alsoft.conf"), "[general]\nchannels=stereo\nfrequency=44100\n[wave]\nfile=" +
+                                          dir.file("mix.wav") + "\n");
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + dir.file("alsoft.conf")};
+  RunResult r = play(dir, "attract_rounds=1\ntitle_seconds=2\nround_seconds=2\nseed=2\nassets=" + songsOnly + "\n",
+                     options);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_EQ(r.value("assets: sounds"), "0000");  // none beside the songs
+  EXPECT_EQ(r.value("music: title.mod channel"), "1");
+  EXPECT_EQ(r.value("music: play.mid channel"), "1");
+  std::vector<double> levels = quarterSecondLevels(readFile(dir.file("mix.wav")));
+  ASSERT_GE(levels.size(), 16u) << "two seconds of title and two of play were recorded";
+  // A song that stays silent leaves eight quarters or more without sound; the
+  // start-up and the change of songs may take one each.
+  int silent = 0;
+  std::string shown;
+  for (double level : levels) {
+    silent += level < 0.005;
+    shown += " " + std::to_string(level).substr(0, 5);
+  }
+  EXPECT_LE(silent, 2) << "levels:" << shown;
+}
+
+std::string shell(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, p)) out += buffer;
+  pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// A person at a real X screen: Enter on the title, a name typed into Input,
+// the ship steered right with the keyboard while Space fires, Esc out of the
+// round, past the result and off the title screen.
+TEST(DemoGame, APersonTypesTheirNameAndPlaysWithTheKeyboard) {
+  if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  XServer server;
+  ASSERT_TRUE(server.ready()) << "Xvfb did not start";
+  TempDir dir;
+  auto game = std::async(std::launch::async, [&] {
+    RunOptions options;
+    options.env = {"DISPLAY=" + server.display(), "SDL_VIDEODRIVER=x11"};
+    return play(dir, "assets=" + kAssets + "\n", options);
+  });
+  std::string x = "DISPLAY=" + server.display() + " ";
+  std::string window = shell(x + "timeout 20 xdotool search --sync --name 'Korrin Rocks' | head -1");
+  ASSERT_FALSE(window.empty());
+  auto step = [&](const std::string& what, int waitMs) {
+    shell(x + "xdotool " + what);
+    usleep(waitMs * 1000);
+  };
+  step("mousemove --window " + window + " 320 240", 1500);
+  step("key Return", 800);
+  step("type --delay 40 ZOE", 300);
+  step("key Return", 800);
+  step("keydown Right keydown space", 600);
+  step("keyup Right keyup space", 300);
+  step("key Escape", 800);
+  step("key Escape", 1000);
+  step("key Escape", 0);
+  RunResult r = game.get();
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  std::string played = r.value("played: ZOE score");
+  EXPECT_NE(played.find(" ship_x="), std::string::npos) << r.err;
+  // Held for over half a second at six pixels a frame from the middle (304).
+  EXPECT_GT(std::atoi(played.substr(played.find("ship_x=") + 7).c_str()), 400) << played;
+}
+
+// The committed assets are exactly what their generator makes.
+TEST(DemoGame, AssetsAreTheGeneratorsOutput) {
+  TempDir dir;
+  std::string assets = std::string(KR_SOURCE_DIR) + "/examples/game/assets";
+  RunResult made = runProgram({"/usr/bin/python3", assets + "/make_assets.py", dir.path()});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  for (const char* name : {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png", "shoot.wav", "boom.wav",
+                           "hurt.wav", "start.wav", "title.mod", "play.mid"}) {
+    std::string fresh = readFile(dir.file(name));
+    EXPECT_FALSE(fresh.empty()) << name;
+    EXPECT_TRUE(fresh == readFile(assets + "/" + name)) << name << " differs from its generator's output";
+  }
+}
