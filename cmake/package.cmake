@@ -68,6 +68,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # i386: dpkg-shlibdeps names them from what the binaries load.
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What dpkg-shlibdeps cannot see: the decoder process opens FluidSynth at run
+# time, and MIDI music needs a General MIDI SoundFont; the game face names
+# ("courier", "arial", "times new roman") keep their metrics through the
+# Liberation fonts. A bare system without them loads fonts of other widths and
+# plays no MIDI song at all.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfluidsynth3, timgm6mb-soundfont | sf2-soundfont-gm, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
