@@ -63,7 +63,7 @@ tree() {
   while [ "$grew" = 1 ]; do
     grew=0
     for stat in /proc/[0-9]*/stat; do
-      read -r pid _ _ ppid _ <"$stat" 2>/dev/null || continue
+      read -r pid _ _ ppid _ 2>/dev/null <"$stat" || continue  # it may have gone meanwhile
       case "$all" in *" $ppid "*) case "$all" in *" $pid "*) ;; *) all+="$pid "; grew=1 ;; esac ;; esac
     done
   done
