@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +111,7 @@ TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
       {"out of order", std::string(kMagic) + "\n10 A\n90 B\nend 0\n"},
       {"bad name", std::string(kMagic) + "\n10 \x01\x02\nend 0\n"},
       {"huge number", std::string(kMagic) + "\n99999999999999 A\nend 0\n"},
+      {"no name", std::string(kMagic) + "\n12\nend 0\n"},
   };
   std::vector<std::future<std::string>> runs;
   for (const auto& [what, bytes] : damaged) {
@@ -134,6 +136,32 @@ TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
   EXPECT_TRUE(endedCleanly(r)) << r.err;
   EXPECT_TRUE(r.errContains("scores: cannot write")) << r.err;
   for (auto& run : runs) EXPECT_EQ(run.get(), "");
+}
+
+// A full disk (a file-size limit stands in for it): the fresh table cannot be
+// written whole, so it is not copied over the kept one.
+TEST(DemoGame, AFullDiskKeepsTheOldTable) {
+  TempDir dir;
+  const std::string table = std::string(kMagic) + "\n1 OLDIE\nend 236466\n";
+  writeFile(dir.file("korrin-demo.scores"), table);
+  rlimit previous;
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = table.size() + 4;  // the game inherits it: any longer table is cut short
+  writeFile(dir.file("demo.cfg"), settings("seed=9\n", 1, 4));
+  RunOptions options;
+  options.workDir = dir.path();
+  options.timeoutMs = 60000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);  // nothing else is written meanwhile
+  RunResult r = runProgram({buildPath("korrin-demo"), "--debug"}, options);
+  setrlimit(RLIMIT_FSIZE, &previous);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  auto logs = r.logs();
+  EXPECT_NE(std::find(logs.begin(), logs.end(), "scores: loaded 1"), logs.end()) << r.err;
+  EXPECT_GT(r.number("round_score"), 1) << "a better score was to be saved";
+  EXPECT_TRUE(r.errContains("in full; the old table is kept")) << r.err;
+  EXPECT_EQ(readFile(dir.file("korrin-demo.scores")), table);
+  EXPECT_NE(access(dir.file("korrin-demo.scores.new").c_str(), F_OK), 0);
 }
 
 TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
