@@ -185,8 +185,9 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
       return std::make_pair(r, summary(*dir));
     });
   };
-  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 0);
-  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 1500);
+  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 1500);
+  // The joiner looks for the game until the host has it open.
+  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 0);
   auto [hostRun, hostResult] = host.get();
   auto [joinRun, joinResult] = join.get();
   ASSERT_TRUE(endedCleanly(hostRun)) << hostRun.err;
