@@ -164,6 +164,19 @@ TEST(DemoGame, AFullDiskKeepsTheOldTable) {
   EXPECT_NE(access(dir.file("korrin-demo.scores.new").c_str(), F_OK), 0);
 }
 
+// No sound device: no sound or song loads, and the game plays on in silence
+// (with handle checks on, a command given a 0 handle would stop it).
+TEST(DemoGame, WithoutASoundDeviceItPlaysSilently) {
+  TempDir dir;
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=no-such-backend"};
+  RunResult r = play(dir, settings("seed=6\n", 1, 2), options);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_EQ(r.value("assets: sounds"), "0000");
+  EXPECT_EQ(r.value("music: title.mod channel"), "0");
+  EXPECT_EQ(summary(dir)["rounds"], "1");
+}
+
 TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
   TempDir dir;
   RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
