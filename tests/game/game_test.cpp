@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <future>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +112,7 @@ TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
       {"out of order", std::string(kMagic) + "\n10 A\n90 B\nend 0\n"},
       {"bad name", std::string(kMagic) + "\n10 \x01\x02\nend 0\n"},
       {"huge number", std::string(kMagic) + "\n99999999999999 A\nend 0\n"},
+      {"no name", std::string(kMagic) + "\n12\nend 0\n"},
   };
   std::vector<std::future<std::string>> runs;
   for (const auto& [what, bytes] : damaged) {
@@ -136,6 +139,45 @@ TEST(DemoGame, DamagedOrUnwritableScoreTablesNeverStopTheGame) {
   for (auto& run : runs) EXPECT_EQ(run.get(), "");
 }
 
+// A full disk (a file-size limit stands in for it): the fresh table cannot be
+// written whole, so it is not copied over the kept one.
+TEST(DemoGame, AFullDiskKeepsTheOldTable) {
+  TempDir dir;
+  const std::string table = std::string(kMagic) + "\n1 OLDIE\nend 236466\n";
+  writeFile(dir.file("korrin-demo.scores"), table);
+  rlimit previous;
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = table.size() + 4;  // the game inherits it: any longer table is cut short
+  writeFile(dir.file("demo.cfg"), settings("seed=9\n", 1, 4));
+  RunOptions options;
+  options.workDir = dir.path();
+  options.timeoutMs = 60000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);  // nothing else is written meanwhile
+  RunResult r = runProgram({buildPath("korrin-demo"), "--debug"}, options);
+  setrlimit(RLIMIT_FSIZE, &previous);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  auto logs = r.logs();
+  EXPECT_NE(std::find(logs.begin(), logs.end(), "scores: loaded 1"), logs.end()) << r.err;
+  EXPECT_GT(r.number("round_score"), 1) << "a better score was to be saved";
+  EXPECT_TRUE(r.errContains("in full; the old table is kept")) << r.err;
+  EXPECT_EQ(readFile(dir.file("korrin-demo.scores")), table);
+  EXPECT_NE(access(dir.file("korrin-demo.scores.new").c_str(), F_OK), 0);
+}
+
+// No sound device: no sound or song loads, and the game plays on in silence
+// (with handle checks on, a command given a 0 handle would stop it).
+TEST(DemoGame, WithoutASoundDeviceItPlaysSilently) {
+  TempDir dir;
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=no-such-backend"};
+  RunResult r = play(dir, settings("seed=6\n", 1, 2), options);
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_EQ(r.value("assets: sounds"), "0000");
+  EXPECT_EQ(r.value("music: title.mod channel"), "0");
+  EXPECT_EQ(summary(dir)["rounds"], "1");
+}
+
 TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
   TempDir dir;
   RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
@@ -157,8 +199,9 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
       return std::make_pair(r, summary(*dir));
     });
   };
-  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 0);
-  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 1500);
+  auto host = launch("net=host\nname=HOSTA\nseed=11\n", 1500);
+  // The joiner looks for the game until the host has it open.
+  auto join = launch("net=join\nnet_address=127.0.0.1\nname=JOINB\nseed=12\n", 0);
   auto [hostRun, hostResult] = host.get();
   auto [joinRun, joinResult] = join.get();
   ASSERT_TRUE(endedCleanly(hostRun)) << hostRun.err;
@@ -214,35 +257,52 @@ std::vector<double> quarterSecondLevels(const std::string& wav) {
   return levels;
 }
 
-// Only the songs (no sound effects beside them): the tracker song under the
-// title and the MIDI song in play fill the whole run with sound.
-TEST(DemoGame, BothSongsAreHeardFromTitleToEnd) {
+// A run with one song and no sound effects beside it (two seconds of title,
+// two of play), recorded; the loudness of each quarter second, and the log.
+struct SongRun {
+  std::vector<double> levels;
+  std::string err, shown;
+  bool ended = false;
+  int sounding() const {
+    return static_cast<int>(std::count_if(levels.begin(), levels.end(), [](double l) { return l >= 0.005; }));
+  }
+};
+
+SongRun recordWithOnly(const std::string& song) {
   TempDir dir;
-  std::string songsOnly = dir.file("songs");
-  ASSERT_EQ(mkdir(songsOnly.c_str(), 0755), 0);
-  for (const char* name : {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png", "title.mod", "play.mid"})
-    writeFile(songsOnly + "/" + name, readFile(kAssets + "/" + name));
+  std::string assets = dir.file("assets");
+  mkdir(assets.c_str(), 0755);
+  for (const std::string& name : {std::string("ship.png"), std::string("ship2.png"), std::string("rock.png"),
+                                  std::string("boom.png"), std::string("bullet.png"), song})
+    writeFile(assets + "/" + name, readFile(kAssets + "/" + name));
   writeFile(dir.file("alsoft.conf"), "[general]\nchannels=stereo\nfrequency=44100\n[wave]\nfile=" +
                                           dir.file("mix.wav") + "\n");
   RunOptions options;
   options.env = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + dir.file("alsoft.conf")};
-  RunResult r = play(dir, "attract_rounds=1\ntitle_seconds=2\nround_seconds=2\nseed=2\nassets=" + songsOnly + "\n",
+  RunResult r = play(dir, "attract_rounds=1\ntitle_seconds=2\nround_seconds=2\nseed=2\nassets=" + assets + "\n",
                      options);
-  ASSERT_TRUE(endedCleanly(r)) << r.err;
-  EXPECT_EQ(r.value("assets: sounds"), "0000");  // none beside the songs
-  EXPECT_EQ(r.value("music: title.mod channel"), "1");
-  EXPECT_EQ(r.value("music: play.mid channel"), "1");
-  std::vector<double> levels = quarterSecondLevels(readFile(dir.file("mix.wav")));
-  ASSERT_GE(levels.size(), 16u) << "two seconds of title and two of play were recorded";
-  // A song that stays silent leaves eight quarters or more without sound; the
-  // start-up and the change of songs may take one each.
-  int silent = 0;
-  std::string shown;
-  for (double level : levels) {
-    silent += level < 0.005;
-    shown += " " + std::to_string(level).substr(0, 5);
-  }
-  EXPECT_LE(silent, 2) << "levels:" << shown;
+  SongRun run;
+  run.ended = endedCleanly(r);
+  run.err = r.err;
+  run.levels = quarterSecondLevels(readFile(dir.file("mix.wav")));
+  for (double level : run.levels) run.shown += " " + std::to_string(level).substr(0, 5);
+  return run;
+}
+
+// Each song alone: the tracker song sounds under the title and stops for play;
+// the MIDI song sounds in play. A song that does not render stays silent.
+TEST(DemoGame, BothSongsAreHeardEachInItsPlace) {
+  auto titleOnly = std::async(std::launch::async, [] { return recordWithOnly("title.mod"); });
+  SongRun midi = recordWithOnly("play.mid");
+  SongRun mod = titleOnly.get();
+  ASSERT_TRUE(mod.ended && midi.ended) << mod.err << midi.err;
+  EXPECT_NE(mod.err.find("music: title.mod channel=1"), std::string::npos) << mod.err;
+  EXPECT_NE(midi.err.find("music: play.mid channel=1"), std::string::npos) << midi.err;
+  // Two seconds are eight quarters; start-up and the change may take a few.
+  EXPECT_GE(mod.sounding(), 5) << "title.mod:" << mod.shown;
+  EXPECT_GE(midi.sounding(), 5) << "play.mid:" << midi.shown;
+  ASSERT_GE(mod.levels.size(), 4u);
+  EXPECT_LT(mod.levels[mod.levels.size() - 2], 0.005) << "the title song plays on in the round:" << mod.shown;
 }
 
 std::string shell(const std::string& command) {
@@ -257,9 +317,9 @@ std::string shell(const std::string& command) {
 }
 
 // A person at a real X screen: Enter on the title, a name typed into Input,
-// the ship steered right with the keyboard while Space fires, Esc out of the
-// round, past the result and off the title screen.
-TEST(DemoGame, APersonTypesTheirNameAndPlaysWithTheKeyboard) {
+// the ship steered left with the mouse, then right with the keyboard while
+// Space fires, Esc out of the round, past the result and off the title screen.
+TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
   if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
   XServer server;
   ASSERT_TRUE(server.ready()) << "Xvfb did not start";
@@ -280,6 +340,7 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithTheKeyboard) {
   step("key Return", 800);
   step("type --delay 40 ZOE", 300);
   step("key Return", 800);
+  step("mousemove --window " + window + " 100 240", 1200);  // the ship follows the pointer left
   step("keydown Right keydown space", 600);
   step("keyup Right keyup space", 300);
   step("key Escape", 800);
@@ -289,12 +350,17 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithTheKeyboard) {
   ASSERT_TRUE(endedCleanly(r)) << r.err;
   std::string played = r.value("played: ZOE score");
   EXPECT_NE(played.find(" ship_x="), std::string::npos) << r.err;
-  // Held for over half a second at six pixels a frame from the middle (304).
-  EXPECT_GT(std::atoi(played.substr(played.find("ship_x=") + 7).c_str()), 400) << played;
+  // The pointer took the ship from the middle (304) to 84, then the key held
+  // for about 36 frames moved it six pixels a frame: without the mouse it
+  // would end near 520, without the keys near 84.
+  int shipX = std::atoi(played.substr(played.find("ship_x=") + 7).c_str());
+  EXPECT_GT(shipX, 150) << played;
+  EXPECT_LT(shipX, 450) << played;
 }
 
 // The committed assets are exactly what their generator makes.
 TEST(DemoGame, AssetsAreTheGeneratorsOutput) {
+  if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 is not installed (tools/setup.sh installs it)";
   TempDir dir;
   std::string assets = std::string(KR_SOURCE_DIR) + "/examples/game/assets";
   RunResult made = runProgram({"/usr/bin/python3", assets + "/make_assets.py", dir.path()});
