@@ -7,17 +7,18 @@
 # (a game's attract mode set to loop). It runs headless (SDL off screen, OpenAL
 # null) unless SDL_VIDEODRIVER or ALSOFT_DRIVERS say otherwise.
 #
-# Each sample: resident memory of the game and its child processes (kB), the
-# game's open descriptors and threads, the number of processes, and the
+# Each sample: resident memory of the game and, apart, of its child processes
+# (kB; the music decoders, whose size follows the song), the game's open
+# descriptors and threads, the number of processes, and the
 # runtime's live counts, asked for with SIGUSR1 (handles, strings, objects,
 # language-support blocks). The table goes to standard output (and FILE).
 #
 # The rule: after warm-up, with W a quarter of the remaining samples (at least
 # one), a counter has grown when the lowest of its last W samples is above the
-# highest of its first W by more than its slack: rss 1 MiB plus 2%, handles 2
+# highest of its first W by more than its slack: memory 1 MiB plus 2%, handles 2
 # (the runtime keeps a finished sound's channel record for the next sound, so
 # the pool settles at the most sounds a game ever had playing at once), the
-# rest 0; --slack NAME=N sets one (rss_kb in kB). A steady game that only
+# rest 0; --slack NAME=N sets one (memory in kB). A steady game that only
 # wavers (a sound playing, a file open for a moment) passes; one whose floor
 # rises fails.
 # Exit status: 0 flat, 1 growth or the game ended or never answered, 2 usage.
@@ -87,7 +88,7 @@ live_counts() {
 
 count() { sed -n "s/.* $1=\([0-9]*\).*/\1/p" <<<"$2"; }
 
-columns="seconds rss_kb fds threads procs handles strings objects blocks"
+columns="seconds rss_kb child_kb fds threads procs handles strings objects blocks"
 printf '%s\n' "$columns" | tr ' ' '\t' >"$work/samples"
 start=$SECONDS
 ended=""
@@ -101,19 +102,20 @@ for ((t = interval; t <= duration; t += interval)); do
     ended=$((SECONDS - start))
     break
   fi
-  rss=0
-  pids=$(tree "$game")
+  rss=$(field "$game" VmRSS)
+  children=0
   procs=0
-  for pid in $pids; do
-    r=$(field "$pid" VmRSS)
-    rss=$((rss + ${r:-0}))
+  for pid in $(tree "$game"); do
     procs=$((procs + 1))
+    [ "$pid" = "$game" ] && continue
+    r=$(field "$pid" VmRSS)
+    children=$((children + ${r:-0}))
   done
   fds=$(ls "/proc/$game/fd" 2>/dev/null | wc -l)
   threads=$(field "$game" Threads)
   line=$(live_counts)
   [ -n "$line" ] && last=$line
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$((SECONDS - start))" "$rss" "$fds" "${threads:-0}" "$procs" \
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$((SECONDS - start))" "${rss:-0}" "$children" "$fds" "${threads:-0}" "$procs" \
     "$(count handles "$line")" "$(count strings "$line")" "$(count objects "$line")" "$(count blocks "$line")" \
     >>"$work/samples"
 done
@@ -153,7 +155,7 @@ report() {
         for (k = 1; k <= w; k++) if (v[k, i] + 0 > hi) hi = v[k, i] + 0
         for (k = n - w + 1; k <= n; k++) if (lo < 0 || v[k, i] + 0 < lo) lo = v[k, i] + 0
         if (name[i] in slack_of) slack = slack_of[name[i]]
-        else slack = name[i] == "rss_kb" ? 1024 + int(hi * 0.02) : 0
+        else slack = name[i] ~ /_kb$/ ? 1024 + int(hi * 0.02) : 0
         grew = lo > hi + slack
         printf "%-8s first %d samples at most %d, last %d at least %d (slack %d): %s\n",
                name[i], w, hi, w, lo, slack, grew ? "GROWS" : "flat"
