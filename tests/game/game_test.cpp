@@ -73,6 +73,7 @@ TEST(DemoGame, AttractRoundsRunToTheirEndAndTheTableSurvivesTheNextRun) {
   EXPECT_EQ(first.value("assets: sounds"), "1111");
   EXPECT_EQ(first.value("assets: fonts"), "111");
   EXPECT_EQ(first.value("assets: frames"), "32x32");
+  EXPECT_EQ(first.value("assets: big frames"), "48x48");  // the strip scaled for big rocks
   EXPECT_EQ(first.value("music: title.mod channel"), "1");
   EXPECT_EQ(first.value("music: play.mid channel"), "1");
   auto logs = first.logs();
