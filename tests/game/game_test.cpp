@@ -179,6 +179,19 @@ TEST(DemoGame, WithoutASoundDeviceItPlaysSilently) {
   EXPECT_EQ(summary(dir)["rounds"], "1");
 }
 
+// A settings file with junk in it: unknown keys and values are reported or
+// read as 0, and the run still ends by itself.
+TEST(DemoGame, JunkInTheSettingsFileIsReportedAndPassedOver) {
+  TempDir dir;
+  RunResult r = play(dir, settings(std::string("net=bogus\nround_seconds=-5\ntitle_seconds=abc\n=x\nno equals\n") +
+                                   "colour=blue\n\xff\xfe\x01=\n" + std::string(3000, 'z') + "\n"));
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(r.errContains("settings: net is host or join, not bogus")) << r.err;
+  EXPECT_TRUE(r.errContains("settings: unknown key colour")) << r.err;
+  EXPECT_EQ(summary(dir)["rounds"], "1");
+  EXPECT_EQ(summary(dir)["net_failed"], "");  // no network round was tried
+}
+
 TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
   TempDir dir;
   RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
