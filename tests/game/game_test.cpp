@@ -372,6 +372,57 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
   EXPECT_LT(shipX, 450) << played;
 }
 
+// The other copy is a made-up peer that sends messages cut short, out of range,
+// huge or of the wrong kind: the game passes them over and plays its round.
+TEST(DemoGame, MadeUpMessagesFromThePeerArePassedOver) {
+  TempDir rogueDir;
+  writeFile(rogueDir.file("rogue.kb"), R"(
+If HostNetGame("Korrin Rocks") = 0 Then DebugLog "rogue: no game" : End
+me = CreateNetPlayer("ROGUE")
+heard = False : started = MilliSecs()
+While Not heard And MilliSecs() - started < 30000
+  While RecvNetMsg()
+    If NetMsgType() = 3 Then heard = True
+  Wend
+  Delay 20
+Wend
+SendNetMsg 3, "ROGUE-PEER-WITH-A-VERY-LONG-NAME", me, 0
+Delay 300
+SendNetMsg 1, "x", me, 0
+SendNetMsg 1, "1,", me, 0
+SendNetMsg 1, ",,,", me, 0
+SendNetMsg 1, "", me, 0
+SendNetMsg 1, "-999999,-7,99999999999", me, 0
+SendNetMsg 1, String("9,", 20000), me, 0
+SendNetMsg 2, "junk", me, 0
+SendNetMsg 200, "", me, 0
+SendNetMsg 100, "", me, 0
+SendNetMsg 3, "", me, 0
+SendNetMsg 3, "ROGUE", me, 0
+SendNetMsg 2, "9", me, 0
+Delay 6000
+DebugLog "rogue: done"
+)");
+  std::string port = "KORRIN_TEST_NET_PORT=" + std::to_string(23000 + (getpid() % 500) * 8 + 4000);
+  auto rogue = std::async(std::launch::async, [&] {
+    RunOptions options;
+    options.env = {port};
+    options.workDir = rogueDir.path();
+    options.timeoutMs = 60000;
+    return runProgram({buildPath("krc"), "--debug", "--run", rogueDir.file("rogue.kb")}, options);
+  });
+  TempDir dir;
+  RunOptions options;
+  options.env = {port};
+  RunResult r = play(dir, settings("net=join\nnet_address=127.0.0.1\nname=PLAIN\nseed=5\n", 1, 3), options);
+  RunResult peer = rogue.get();
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(peer.errContains("rogue: done")) << peer.err;
+  auto result = summary(dir);
+  EXPECT_EQ(result["net_peer"], "ROGUE");
+  EXPECT_EQ(result["net_peer_score"], "9");
+}
+
 // The committed assets are exactly what their generator makes.
 TEST(DemoGame, AssetsAreTheGeneratorsOutput) {
   if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 is not installed (tools/setup.sh installs it)";
