@@ -3,9 +3,9 @@
 // that asks for a bounded attract run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <algorithm>
 #include <future>
 #include <map>
 #include <sstream>
@@ -230,6 +230,8 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
   EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
 }
 
+namespace {
+
 // What OpenAL Soft's wave backend recorded: interleaved samples of -1..1
 // (from 32-bit float or 16-bit files).
 struct Recording {
@@ -322,6 +324,8 @@ int sounding(const std::vector<double>& values) {
   return static_cast<int>(std::count_if(values.begin(), values.end(), [](double l) { return l >= 0.005; }));
 }
 
+}  // namespace
+
 // Each song alone, two seconds of title and two of play: the tracker song
 // sounds under the title and stops for play; the MIDI song sounds in play. A
 // song that does not render stays silent.
@@ -360,6 +364,8 @@ TEST(DemoGame, ShotsArePannedToTheShip) {
   EXPECT_GT(leaningRight, 2) << "left/right:" << ratios;
 }
 
+namespace {
+
 std::string shell(const std::string& command) {
   std::string out;
   FILE* p = popen(command.c_str(), "r");
@@ -370,6 +376,8 @@ std::string shell(const std::string& command) {
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
   return out;
 }
+
+}  // namespace
 
 // A person at a real X screen: Enter on the title, a name typed into Input,
 // the ship steered left with the mouse, then right with the keyboard while
