@@ -8,7 +8,9 @@
 // than about the game. The figure is processor time: the game (with its audio
 // threads and decoder process) is run for a short and a long round with the
 // same seed, and the frames the long run adds are divided by the processor
-// time they added, so start-up and shutdown fall out.
+// time they added, so start-up and shutdown fall out. A paced pair of runs
+// then measures the share of a core directly, music rendering included.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -40,14 +42,16 @@ std::map<std::string, std::string> readSummary(const std::string& path) {
 
 struct Run {
   long frames = 0;
-  double cpuSeconds = 0;  // the game and everything it waited for
-  double wallFps = 0;     // as the game measured its own loop
+  double cpuSeconds = 0;   // the game and everything it waited for
+  double loopSeconds = 0;  // the game's loop by the wall clock, as it measured it
+  double wallFps = 0;
 };
 
-bool runOnce(const std::string& dir, int seconds, int seed, Run* run) {
+// flatOut: no timer and no vsync; else paced by the game's 60 Hz timer.
+bool runOnce(const std::string& dir, int seconds, int seed, bool flatOut, Run* run) {
   {
     std::ofstream cfg(dir + "/demo.cfg");
-    cfg << "attract_rounds=1\nfps_bench=1\nround_seconds=" << seconds << "\nseed=" << seed
+    cfg << "attract_rounds=1\nfps_bench=" << (flatOut ? 1 : 0) << "\nround_seconds=" << seconds << "\nseed=" << seed
         << "\nassets=" KR_BUILD_DIR "/korrin-demo-assets\nscores=" << dir << "/scores\n";
   }
   std::fflush(stdout);
@@ -70,6 +74,7 @@ bool runOnce(const std::string& dir, int seconds, int seed, Run* run) {
   run->frames = std::atol(summary["frames"].c_str());
   run->cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run->loopSeconds = ms / 1000.0;
   run->wallFps = ms > 0 ? run->frames * 1000.0 / ms : 0;
   return run->frames > 0;
 }
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
   std::vector<double> rates, wallRates;
   for (int round = 0; round < 3; ++round) {
     Run shortRun, longRun;
-    if (!runOnce(dir, 1, 100 + round, &shortRun) || !runOnce(dir, seconds, 100 + round, &longRun)) {
+    if (!runOnce(dir, 1, 100 + round, true, &shortRun) || !runOnce(dir, seconds, 100 + round, true, &longRun)) {
       std::printf("the demo game did not run (build korrin-demo first)\n");
       return 2;
     }
@@ -100,6 +105,16 @@ int main(int argc, char** argv) {
     std::printf("  run %d: %ld frames in %.3f s of processor time: %.0f frames/s (%.0f by the wall clock)\n",
                 round + 1, frames, cpu, rates.back(), longRun.wallFps);
   }
+
+  // The same game paced at 60 Hz, as a person plays it: processor time over
+  // the loop's wall time, short run subtracted.
+  Run pacedShort, pacedLong;
+  if (!runOnce(dir, 1, 7, false, &pacedShort) || !runOnce(dir, 6, 7, false, &pacedLong)) {
+    std::printf("the demo game did not run paced\n");
+    return 2;
+  }
+  double pacedShare = (pacedLong.cpuSeconds - pacedShort.cpuSeconds) /
+                      std::max(0.001, pacedLong.loopSeconds - pacedShort.loopSeconds);
   std::system(("rm -rf '" + dir + "'").c_str());
 
   double fps = krbench::median(rates);
@@ -108,8 +123,10 @@ int main(int argc, char** argv) {
   std::printf("  %.0f frames per processor second against the goal of %.0f (%.0f by the wall clock on this machine)\n",
               fps, kGoalFps, krbench::median(wallRates));
   std::printf("  at 60 frames/s the game needs %.1f%% of one core (goal: under 10%%)\n", 100 * share);
+  std::printf("  measured paced by its 60 Hz timer: %.1f%% of one core\n", 100 * pacedShare);
   krbench::Targets targets;
   targets.atLeast("game loop frames/s / 2,000", fps / kGoalFps, 1.0);
   targets.atMost("share of a core at 60 fps / 10%", share / 0.10, 1.0);
+  targets.atMost("share of a core, paced at 60 Hz / 10%", pacedShare / 0.10, 1.0);
   return targets.exitCode();
 }

@@ -3,9 +3,9 @@
 // that asks for a bounded attract run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <algorithm>
 #include <future>
 #include <map>
 #include <sstream>
@@ -73,6 +73,7 @@ TEST(DemoGame, AttractRoundsRunToTheirEndAndTheTableSurvivesTheNextRun) {
   EXPECT_EQ(first.value("assets: sounds"), "1111");
   EXPECT_EQ(first.value("assets: fonts"), "111");
   EXPECT_EQ(first.value("assets: frames"), "32x32");
+  EXPECT_EQ(first.value("assets: big frames"), "48x48");  // the strip scaled for big rocks
   EXPECT_EQ(first.value("music: title.mod channel"), "1");
   EXPECT_EQ(first.value("music: play.mid channel"), "1");
   auto logs = first.logs();
@@ -178,6 +179,19 @@ TEST(DemoGame, WithoutASoundDeviceItPlaysSilently) {
   EXPECT_EQ(summary(dir)["rounds"], "1");
 }
 
+// A settings file with junk in it: unknown keys and values are reported or
+// read as 0, and the run still ends by itself.
+TEST(DemoGame, JunkInTheSettingsFileIsReportedAndPassedOver) {
+  TempDir dir;
+  RunResult r = play(dir, settings(std::string("net=bogus\nround_seconds=-5\ntitle_seconds=abc\n=x\nno equals\n") +
+                                   "colour=blue\n\xff\xfe\x01=\n" + std::string(3000, 'z') + "\n"));
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(r.errContains("settings: net is host or join, not bogus")) << r.err;
+  EXPECT_TRUE(r.errContains("settings: unknown key colour")) << r.err;
+  EXPECT_EQ(summary(dir)["rounds"], "1");
+  EXPECT_EQ(summary(dir)["net_failed"], "");  // no network round was tried
+}
+
 TEST(DemoGame, MissingAssetsStopTheGameWithAMessageThatNamesTheFile) {
   TempDir dir;
   RunResult r = play(dir, "attract_rounds=1\nassets=" + dir.file("nowhere") + "\n");
@@ -216,11 +230,18 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
   EXPECT_EQ(joinResult["net_peer_score"], hostResult["round_score"]);
 }
 
-// Loudness of each quarter second of what OpenAL Soft's wave backend recorded
-// (32-bit float or 16-bit samples, any number of channels).
-std::vector<double> quarterSecondLevels(const std::string& wav) {
-  std::vector<double> levels;
-  int channels = 0, rate = 0, bits = 0;
+namespace {
+
+// What OpenAL Soft's wave backend recorded: interleaved samples of -1..1
+// (from 32-bit float or 16-bit files).
+struct Recording {
+  int channels = 0, rate = 0;
+  std::vector<float> samples;
+};
+
+Recording readRecording(const std::string& wav) {
+  Recording rec;
+  int bits = 0;
   for (std::size_t pos = 12; pos + 8 <= wav.size();) {
     std::uint32_t size;
     std::memcpy(&size, wav.data() + pos + 4, 4);
@@ -228,82 +249,122 @@ std::vector<double> quarterSecondLevels(const std::string& wav) {
     const char* body = wav.data() + pos + 8;
     if (id == "fmt " && size >= 16) {
       std::uint16_t c, b;
-      std::memcpy(&c, body + 2, 2), std::memcpy(&rate, body + 4, 4), std::memcpy(&b, body + 14, 2);
-      channels = c, bits = b;
-    } else if (id == "data" && channels > 0 && rate > 0 && (bits == 32 || bits == 16)) {
+      std::memcpy(&c, body + 2, 2), std::memcpy(&rec.rate, body + 4, 4), std::memcpy(&b, body + 14, 2);
+      rec.channels = c, bits = b;
+    } else if (id == "data" && rec.channels > 0 && rec.rate > 0 && (bits == 32 || bits == 16)) {
       std::size_t count = std::min<std::size_t>(size, wav.size() - pos - 8) / (bits / 8);
-      std::size_t quarter = static_cast<std::size_t>(rate / 4) * channels;
-      for (std::size_t start = 0; start + quarter <= count; start += quarter) {
-        double sum = 0;
-        for (std::size_t i = start; i < start + quarter; ++i) {
-          double v;
-          if (bits == 32) {
-            float f;
-            std::memcpy(&f, body + i * 4, 4);
-            v = f;
-          } else {
-            std::int16_t h;
-            std::memcpy(&h, body + i * 2, 2);
-            v = h / 32768.0;
-          }
-          sum += v * v;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (bits == 32) {
+          float f;
+          std::memcpy(&f, body + i * 4, 4);
+          rec.samples.push_back(f);
+        } else {
+          std::int16_t h;
+          std::memcpy(&h, body + i * 2, 2);
+          rec.samples.push_back(h / 32768.0f);
         }
-        levels.push_back(std::sqrt(sum / quarter));
       }
       break;
     }
     pos += 8 + size + (size & 1);
   }
-  return levels;
+  return rec;
 }
 
-// A run with one song and no sound effects beside it (two seconds of title,
-// two of play), recorded; the loudness of each quarter second, and the log.
-struct SongRun {
-  std::vector<double> levels;
-  std::string err, shown;
-  bool ended = false;
-  int sounding() const {
-    return static_cast<int>(std::count_if(levels.begin(), levels.end(), [](double l) { return l >= 0.005; }));
+// Loudness of one channel (or of all, channel -1) in each window.
+std::vector<double> levels(const Recording& rec, double windowSeconds, int channel = -1) {
+  std::vector<double> out;
+  if (rec.channels < 1) return out;
+  std::size_t frames = static_cast<std::size_t>(rec.rate * windowSeconds);
+  std::size_t total = rec.samples.size() / rec.channels;
+  for (std::size_t start = 0; frames && start + frames <= total; start += frames) {
+    double sum = 0;
+    int used = 0;
+    for (std::size_t f = start; f < start + frames; ++f)
+      for (int c = 0; c < rec.channels; ++c)
+        if (channel < 0 || c == channel) {
+          double v = rec.samples[f * rec.channels + c];
+          sum += v * v;
+          ++used;
+        }
+    out.push_back(std::sqrt(sum / used));
   }
+  return out;
+}
+
+// A recorded run with only the given files beside the sprites.
+struct SoundRun {
+  Recording rec;
+  std::string err;
+  bool ended = false;
 };
 
-SongRun recordWithOnly(const std::string& song) {
+SoundRun recordWithOnly(const std::vector<std::string>& sounds, const std::string& config) {
   TempDir dir;
   std::string assets = dir.file("assets");
   mkdir(assets.c_str(), 0755);
-  for (const std::string& name : {std::string("ship.png"), std::string("ship2.png"), std::string("rock.png"),
-                                  std::string("boom.png"), std::string("bullet.png"), song})
-    writeFile(assets + "/" + name, readFile(kAssets + "/" + name));
+  std::vector<std::string> files = {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png"};
+  files.insert(files.end(), sounds.begin(), sounds.end());
+  for (const std::string& name : files) writeFile(assets + "/" + name, readFile(kAssets + "/" + name));
   writeFile(dir.file("alsoft.conf"), "[general]\nchannels=stereo\nfrequency=44100\n[wave]\nfile=" +
                                           dir.file("mix.wav") + "\n");
   RunOptions options;
   options.env = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + dir.file("alsoft.conf")};
-  RunResult r = play(dir, "attract_rounds=1\ntitle_seconds=2\nround_seconds=2\nseed=2\nassets=" + assets + "\n",
-                     options);
-  SongRun run;
-  run.ended = endedCleanly(r);
-  run.err = r.err;
-  run.levels = quarterSecondLevels(readFile(dir.file("mix.wav")));
-  for (double level : run.levels) run.shown += " " + std::to_string(level).substr(0, 5);
-  return run;
+  RunResult r = play(dir, "attract_rounds=1\n" + config + "assets=" + assets + "\n", options);
+  return SoundRun{readRecording(readFile(dir.file("mix.wav"))), r.err, endedCleanly(r)};
 }
 
-// Each song alone: the tracker song sounds under the title and stops for play;
-// the MIDI song sounds in play. A song that does not render stays silent.
+std::string shown(const std::vector<double>& values) {
+  std::string out;
+  for (double v : values) out += " " + std::to_string(v).substr(0, 5);
+  return out;
+}
+
+int sounding(const std::vector<double>& values) {
+  return static_cast<int>(std::count_if(values.begin(), values.end(), [](double l) { return l >= 0.005; }));
+}
+
+}  // namespace
+
+// Each song alone, two seconds of title and two of play: the tracker song
+// sounds under the title and stops for play; the MIDI song sounds in play. A
+// song that does not render stays silent.
 TEST(DemoGame, BothSongsAreHeardEachInItsPlace) {
-  auto titleOnly = std::async(std::launch::async, [] { return recordWithOnly("title.mod"); });
-  SongRun midi = recordWithOnly("play.mid");
-  SongRun mod = titleOnly.get();
+  const std::string config = "title_seconds=2\nround_seconds=2\nseed=2\n";
+  auto titleOnly = std::async(std::launch::async, [&] { return recordWithOnly({"title.mod"}, config); });
+  SoundRun midi = recordWithOnly({"play.mid"}, config);
+  SoundRun mod = titleOnly.get();
   ASSERT_TRUE(mod.ended && midi.ended) << mod.err << midi.err;
   EXPECT_NE(mod.err.find("music: title.mod channel=1"), std::string::npos) << mod.err;
   EXPECT_NE(midi.err.find("music: play.mid channel=1"), std::string::npos) << midi.err;
+  std::vector<double> modLevels = levels(mod.rec, 0.25), midiLevels = levels(midi.rec, 0.25);
   // Two seconds are eight quarters; start-up and the change may take a few.
-  EXPECT_GE(mod.sounding(), 5) << "title.mod:" << mod.shown;
-  EXPECT_GE(midi.sounding(), 5) << "play.mid:" << midi.shown;
-  ASSERT_GE(mod.levels.size(), 4u);
-  EXPECT_LT(mod.levels[mod.levels.size() - 2], 0.005) << "the title song plays on in the round:" << mod.shown;
+  EXPECT_GE(sounding(modLevels), 5) << "title.mod:" << shown(modLevels);
+  EXPECT_GE(sounding(midiLevels), 5) << "play.mid:" << shown(midiLevels);
+  ASSERT_GE(modLevels.size(), 4u);
+  EXPECT_LT(modLevels[modLevels.size() - 2], 0.005) << "the title song plays on in the round:" << shown(modLevels);
 }
+
+// Only the shots sound: each is panned to where the ship fired it, so as the
+// attract player crosses the screen some shots lean left and some right.
+TEST(DemoGame, ShotsArePannedToTheShip) {
+  SoundRun shots = recordWithOnly({"shoot.wav"}, "round_seconds=6\nseed=3\n");
+  ASSERT_TRUE(shots.ended) << shots.err;
+  std::vector<double> left = levels(shots.rec, 0.1, 0), right = levels(shots.rec, 0.1, 1);
+  ASSERT_EQ(left.size(), right.size());
+  int leaningLeft = 0, leaningRight = 0;
+  std::string ratios;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (left[i] + right[i] < 0.01) continue;
+    leaningLeft += left[i] > 1.5 * right[i];
+    leaningRight += right[i] > 1.5 * left[i];
+    ratios += " " + std::to_string(left[i] / (right[i] + 1e-9)).substr(0, 4);
+  }
+  EXPECT_GT(leaningLeft, 2) << "left/right:" << ratios;
+  EXPECT_GT(leaningRight, 2) << "left/right:" << ratios;
+}
+
+namespace {
 
 std::string shell(const std::string& command) {
   std::string out;
@@ -315,6 +376,8 @@ std::string shell(const std::string& command) {
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
   return out;
 }
+
+}  // namespace
 
 // A person at a real X screen: Enter on the title, a name typed into Input,
 // the ship steered left with the mouse, then right with the keyboard while
@@ -338,7 +401,7 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
   };
   step("mousemove --window " + window + " 320 240", 1500);
   step("key Return", 800);
-  step("type --delay 40 ZOE", 300);
+  step("type --delay 30 ZOEZOEZOEZOEZOEZOEZO", 300);  // 20 letters: names keep 16
   step("key Return", 800);
   step("mousemove --window " + window + " 100 240", 1200);  // the ship follows the pointer left
   step("keydown Right keydown space", 600);
@@ -348,7 +411,7 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
   step("key Escape", 0);
   RunResult r = game.get();
   ASSERT_TRUE(endedCleanly(r)) << r.err;
-  std::string played = r.value("played: ZOE score");
+  std::string played = r.value("played: ZOEZOEZOEZOEZOEZ score");
   EXPECT_NE(played.find(" ship_x="), std::string::npos) << r.err;
   // The pointer took the ship from the middle (304) to 84, then the key held
   // for about 36 frames moved it six pixels a frame: without the mouse it
@@ -356,6 +419,57 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
   int shipX = std::atoi(played.substr(played.find("ship_x=") + 7).c_str());
   EXPECT_GT(shipX, 150) << played;
   EXPECT_LT(shipX, 450) << played;
+}
+
+// The other copy is a made-up peer that sends messages cut short, out of range,
+// huge or of the wrong kind: the game passes them over and plays its round.
+TEST(DemoGame, MadeUpMessagesFromThePeerArePassedOver) {
+  TempDir rogueDir;
+  writeFile(rogueDir.file("rogue.kb"), R"(
+If HostNetGame("Korrin Rocks") = 0 Then DebugLog "rogue: no game" : End
+me = CreateNetPlayer("ROGUE")
+heard = False : started = MilliSecs()
+While Not heard And MilliSecs() - started < 30000
+  While RecvNetMsg()
+    If NetMsgType() = 3 Then heard = True
+  Wend
+  Delay 20
+Wend
+SendNetMsg 3, "ROGUE-PEER-WITH-A-VERY-LONG-NAME", me, 0
+Delay 300
+SendNetMsg 1, "x", me, 0
+SendNetMsg 1, "1,", me, 0
+SendNetMsg 1, ",,,", me, 0
+SendNetMsg 1, "", me, 0
+SendNetMsg 1, "-999999,-7,99999999999", me, 0
+SendNetMsg 1, String("9,", 20000), me, 0
+SendNetMsg 2, "junk", me, 0
+SendNetMsg 200, "", me, 0
+SendNetMsg 100, "", me, 0
+SendNetMsg 3, "", me, 0
+SendNetMsg 3, "ROGUE", me, 0
+SendNetMsg 2, "9", me, 0
+Delay 6000
+DebugLog "rogue: done"
+)");
+  std::string port = "KORRIN_TEST_NET_PORT=" + std::to_string(23000 + (getpid() % 500) * 8 + 4000);
+  auto rogue = std::async(std::launch::async, [&] {
+    RunOptions options;
+    options.env = {port};
+    options.workDir = rogueDir.path();
+    options.timeoutMs = 60000;
+    return runProgram({buildPath("krc"), "--debug", "--run", rogueDir.file("rogue.kb")}, options);
+  });
+  TempDir dir;
+  RunOptions options;
+  options.env = {port};
+  RunResult r = play(dir, settings("net=join\nnet_address=127.0.0.1\nname=PLAIN\nseed=5\n", 1, 3), options);
+  RunResult peer = rogue.get();
+  ASSERT_TRUE(endedCleanly(r)) << r.err;
+  EXPECT_TRUE(peer.errContains("rogue: done")) << peer.err;
+  auto result = summary(dir);
+  EXPECT_EQ(result["net_peer"], "ROGUE");
+  EXPECT_EQ(result["net_peer_score"], "9");
 }
 
 // The committed assets are exactly what their generator makes.
