@@ -1,10 +1,13 @@
 // Failing decoders, bad files and values, shutdown and running without a device.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "tests/audio/audio_files.h"
@@ -180,4 +183,34 @@ TEST(AudioRobustness, WithoutAnyDeviceEveryCommandDoesNothing) {
   RunResult r = runModuleIn("audio_no_device", dir, options);
   ASSERT_TRUE(ended(r)) << r.err;
   EXPECT_EQ(r.logs(), (Lines{"load=0", "music=0", "cdPlaying=1", "done"}));
+}
+
+// The wave backend records into a 256 KiB file system: after about a second and
+// a half of output its writes fail and OpenAL Soft reports the device gone.
+TEST(AudioRobustness, ADeviceLostMidRunLeavesEveryCommandWorkingAndSilent) {
+  TempDir dir;
+  writeTone(dir.file("loop.wav"), SF_FORMAT_WAV, 300, 0.2, 44100, 1, 0.01);
+  writeTone(dir.file("long.wav"), SF_FORMAT_WAV, 300, 10.0);
+  writeTone(dir.file("other.wav"), SF_FORMAT_WAV, 400, 1.0);
+  writeTone(dir.file("track01.wav"), SF_FORMAT_WAV, 500, 10.0);
+  std::string small = dir.file("small");
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs to fill (" << strerror(errno) << ")";
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=wave", waveConfig(dir.file("alsoft.conf"), small + "/out.wav")};
+  auto start = std::chrono::steady_clock::now();
+  RunResult r = runModuleIn("audio_device_lost", dir, options);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  umount2(small.c_str(), MNT_DETACH);
+  ASSERT_TRUE(ended(r)) << r.err;
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.errContains("Error writing")) << r.err;  // the device really failed
+  EXPECT_EQ(r.logs(), (Lines{"started=1", "soundEnded=1", "musicEnded=1", "play=0", "load=0", "cachedMusic=0",
+                             "newMusic=0", "cd=1", "cdPlaying=1", "channels=0", "done"}));
+  EXPECT_LT(seconds, 10.0);
+  EXPECT_FALSE(r.errContains("not closed")) << r.err;
+  for (int i = 0; i < 50 && decodersAlive(dir.path()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(decodersAlive(dir.path()), 0);
 }
