@@ -80,7 +80,8 @@ bool wavHead(const std::uint8_t* head, std::size_t size) {
     std::uint32_t bytes = le32(head + chunk + 4);
     const std::uint8_t* body = head + chunk + 8;
     if (at(head, size, chunk, "fmt ")) {
-      if (bytes < 16 || chunk + 8 + 16 > size) return false;
+      // 16 plain, 18 with an empty extension, 40 extensible; odd sizes misplace the next chunk.
+      if (bytes < 16 || bytes > 40 || (bytes & 1) || chunk + 8 + 16 > size) return false;
       std::uint32_t tag = le16(body), channels = le16(body + 2), bits = le16(body + 14);
       if (tag == 0xFFFE) {
         if (bytes < 40 || chunk + 8 + 26 > size) return false;

@@ -75,6 +75,32 @@ TEST(AudioRobustness, CrashedAndHungDecodersEndOnlyTheirChannel) {
                              "replayed=1", "done"}));
 }
 
+TEST(AudioRobustness, DecoderFailuresAfterPlayMusicReturnsEndTheChannelLater) {
+  TempDir dir;
+  writeTone(dir.file("a.wav"), SF_FORMAT_WAV, 300, 4.0);
+  writeFile(dir.file("tune.mod"), trackerSong());
+  // A sound Ogg page header over a Vorbis header whose body is garbage.
+  writeTone(dir.file("good.ogg"), SF_FORMAT_OGG, 400, 0.5);
+  std::string ogg = readFile(dir.file("good.ogg"));
+  ASSERT_GT(ogg.size(), 200u);
+  for (std::size_t i = 58; i < ogg.size(); ++i) ogg[i] = static_cast<char>(i * 7919);
+  writeFile(dir.file("broken.ogg"), ogg);
+  // Stops every decoder process of the game (the spare the song will get).
+  writeFile(dir.file("stop.sh"),
+            "for p in $(cat /proc/$2/task/*/children); do\n"
+            "  case \"$(readlink /proc/$p/exe)\" in *krdecode) kill -$1 $p;; esac\n"
+            "done\n");
+  RunOptions options;
+  options.timeoutMs = 30000;
+  RunResult r = runModuleIn("audio_late_failure", dir, options);
+  ASSERT_TRUE(ended(r)) << r.err;
+  EXPECT_EQ(r.logs(), (Lines{"quick=1", "playing=1", "brokenEnded=1", "songEnded=1", "again=1", "againEnded=1",
+                             "done"}));
+  for (int i = 0; i < 50 && decodersAlive(dir.path()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(decodersAlive(dir.path()), 0);
+}
+
 TEST(AudioRobustness, BadFilesNamesValuesAndHandles) {
   TempDir dir;
   writeTone(dir.file("tone.wav"), SF_FORMAT_WAV, 440, 0.2);
