@@ -97,6 +97,9 @@ struct SoundEngine::Impl {
   std::set<Sample*> samples;
   std::vector<std::unique_ptr<MusicPlayer::State>> players;
   DecoderProcess spare;
+  // Killed decoders not reaped yet: killing one never waits for it to go, as
+  // the dying process may not be scheduled for a while on a busy machine.
+  std::vector<pid_t> dyingDecoders;
   bool wantSpare = false;
   std::thread feeder;
   // Wakes the feeder: an eventfd, as telling a condition variable can make the
@@ -124,6 +127,7 @@ struct SoundEngine::Impl {
   bool spawnSpare(std::unique_lock<std::mutex>& lk);
   void checkConnected();
   void stopEverything();
+  void retire(DecoderProcess& d) { abandonDecoder(d, dyingDecoders); }
   bool acceptReply(MusicPlayer::State& p, const DecodeReply& reply);
   void stopPlayer(MusicPlayer::State& p);
   void feederLoop();

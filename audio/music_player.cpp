@@ -86,7 +86,7 @@ bool SoundEngine::Impl::startDecode(MusicPlayer::State& p) {
   wantSpare = true;
   ++p.attempts;
   if (!sendDecodeRequest(d, p.path, kinds)) {
-    endDecoder(d);
+    retire(d);
     return false;
   }
   p.decoder = d;
@@ -116,7 +116,7 @@ bool SoundEngine::Impl::acceptReply(MusicPlayer::State& p, const DecodeReply& re
 
 // Ends the play in progress. A player with a next file (the CD) goes on with it.
 void SoundEngine::Impl::finishPlay(MusicPlayer::State& p, bool mayContinue) {
-  endDecoder(p.decoder);
+  retire(p.decoder);
   if (p.source) {
     alSourceStop(p.source);
     alSourcei(p.source, AL_BUFFER, 0);
@@ -163,7 +163,7 @@ void SoundEngine::Impl::feed(MusicPlayer::State& p) {
       p.lastFedMs = now;
     } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
       p.endOfData = true;  // the decoder finished, or died: what came still plays
-      endDecoder(p.decoder);
+      retire(p.decoder);
     } else {
       break;
     }
@@ -180,7 +180,7 @@ void SoundEngine::Impl::feed(MusicPlayer::State& p) {
   if (p.freeBuffers.empty() || p.paused) p.lastFedMs = now;
   if (!p.endOfData && now - p.lastFedMs > kStallMs) {
     p.endOfData = true;  // hung decoder: the channel ends, the game goes on
-    endDecoder(p.decoder);
+    retire(p.decoder);
   }
   if (p.paused) return;
   ALint state = AL_STOPPED;
@@ -197,7 +197,7 @@ void SoundEngine::Impl::checkOpening(MusicPlayer::State& p) {
   if (got > 0) {
     if (!acceptReply(p, reply)) finishPlay(p, false);
   } else if (got < 0 && p.attempts < kDecodeAttempts) {
-    endDecoder(p.decoder);
+    retire(p.decoder);
     p.phase = MusicPlayer::State::kStarting;
   } else if (got < 0 || monotonicMs() - p.lastFedMs > static_cast<std::uint32_t>(kOpenTimeoutMs)) {
     finishPlay(p, false);
@@ -220,7 +220,7 @@ bool SoundEngine::Impl::spawnSpare(std::unique_lock<std::mutex>& lk) {
   lk.unlock();
   DecoderProcess d = spawnDecoder();
   lk.lock();
-  if (quitting || spare.running()) endDecoder(d);
+  if (quitting || spare.running()) retire(d);
   else spare = d;
   return spare.running() || quitting;
 }
@@ -263,6 +263,7 @@ void SoundEngine::Impl::feederLoop() {
   std::unique_lock<std::mutex> lk(lock);
   while (!quitting) {
     checkConnected();
+    if (!dyingDecoders.empty()) reapDecoders(dyingDecoders, false);
     bool active = false, starting = false, waiting = false;
     for (auto& player : players) {
       MusicPlayer::State& p = *player;

@@ -204,6 +204,7 @@ SoundEngine::~SoundEngine() {
   }
   e.players.clear();
   endDecoder(e.spare);
+  reapDecoders(e.dyingDecoders, true);
   for (Slot& s : e.slots) {
     if (!s.source) continue;
     resetSource(s.source);
