@@ -106,7 +106,7 @@ bool runModule() {
 }
 
 struct Baseline {
-  double load = 1e9, playStop = 0, playing = 0, music = 1e9, mixCpu = 0;
+  double load = 1e9, playStop = 0, playing = 0, music = 1e9, musicHot = 1e9, mixCpu = 0;
 };
 
 ALuint loadBuffer(const char* path) {
@@ -172,8 +172,10 @@ Baseline plainOpenAl() {
   ALuint stream[4];
   alGenBuffers(4, stream);
   std::vector<short> pcm(4096 * 2);
-  for (int i = 0; i < 6; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The back-to-back figure is printed beside it for comparison.
+  for (int i = 0; i < 12; ++i) {
+    bool paused = i < 6;
+    if (paused) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     t = Clock::now();
     SF_INFO info = {};
     SNDFILE* f = sf_open(i % 2 ? "m3.flac" : "m1.wav", SFM_READ, &info);
@@ -181,8 +183,10 @@ Baseline plainOpenAl() {
     alBufferData(stream[0], AL_FORMAT_STEREO16, pcm.data(), static_cast<ALsizei>(got * 4), info.samplerate);
     alSourceQueueBuffers(s, 1, &stream[0]);
     alSourcePlay(s);
-    b.music = std::min(b.music, std::chrono::duration<double>(Clock::now() - t).count());
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    double took = std::chrono::duration<double>(Clock::now() - t).count();
+    double& best = paused ? b.music : b.musicHot;
+    best = std::min(best, took);
+    if (paused) std::this_thread::sleep_for(std::chrono::milliseconds(150));
     alSourceStop(s);
     alSourcei(s, AL_BUFFER, 0);
     sf_close(f);
@@ -316,6 +320,7 @@ int main() {
               playing * 1e3, b.playing * 1e3, playing / b.playing);
   std::printf("  PlayMusic 3-minute WAV/FLAC   %9.3f ms  sf_open+read+play        %9.3f ms  ratio %.2f (target <= 3)\n",
               laterMusic * 1e3, b.music * 1e3, laterMusic / b.music);
+  std::printf("    (the plain calls back to back, in a warm cache: %.3f ms)\n", b.musicHot * 1e3);
   std::printf("  first PlayMusic (its decoder process starts on the feeder thread) %.3f ms\n", firstMusic * 1e3);
   std::printf("  10 s of 31 looping sounds + a stream: CPU %.3f s (decoder process included)  plain %.3f s  ratio %.2f (target <= 1.2)\n",
               mixCpu, b.mixCpu, mixCpu / b.mixCpu);
