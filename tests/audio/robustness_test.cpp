@@ -223,12 +223,15 @@ TEST(AudioRobustness, ADeviceLostMidRunLeavesEveryCommandWorkingAndSilent) {
   ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
   if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
     GTEST_SKIP() << "cannot mount a small tmpfs to fill (" << strerror(errno) << ")";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{small};
   RunOptions options;
   options.env = {"ALSOFT_DRIVERS=wave", waveConfig(dir.file("alsoft.conf"), small + "/out.wav")};
   auto start = std::chrono::steady_clock::now();
   RunResult r = runModuleIn("audio_device_lost", dir, options);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  umount2(small.c_str(), MNT_DETACH);
   ASSERT_TRUE(ended(r)) << r.err;
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.errContains("Error writing")) << r.err;  // the device really failed
