@@ -15,23 +15,6 @@ namespace {
 
 constexpr sf_count_t kReadFrames = 65536;
 
-// 16-bit little-endian PCM is read as it lies in the file, without libsndfile
-// copying it through its own buffer first.
-bool readsRaw(const SF_INFO& info) {
-  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "raw reads assume a little-endian host");
-  int major = info.format & SF_FORMAT_TYPEMASK, endian = info.format & SF_FORMAT_ENDMASK;
-  bool riff = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_W64 || major == SF_FORMAT_RF64;
-  return (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2 &&
-         (endian == SF_ENDIAN_LITTLE || (endian == SF_ENDIAN_FILE && riff));
-}
-
-sf_count_t readFramesDirect(SNDFILE* file, const SF_INFO& info, std::int16_t* out, sf_count_t frames) {
-  if (!readsRaw(info)) return sf_readf_short(file, out, frames);
-  sf_count_t frameBytes = 2 * info.channels;
-  sf_count_t got = sf_read_raw(file, out, frames * frameBytes);
-  return got < 0 ? 0 : got / frameBytes;
-}
-
 // fileBytes bounds what the header may claim: a data chunk claiming a gigabyte
 // over two kilobytes gets room for what can be there, and more only as it comes.
 bool decodeOpen(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes, Pcm& out) {
@@ -57,8 +40,7 @@ bool decodeOpen(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes, Pcm&
       sf_count_t want = std::min<sf_count_t>(direct ? expected - total : kReadFrames, kMaxSampleFrames - total);
       std::size_t at = out.samples.size();
       if (direct) out.samples.resize(at + static_cast<std::size_t>(want) * out.channels);
-      sf_count_t got = direct ? readFramesDirect(file, info, out.samples.data() + at, want)
-                              : sf_readf_short(file, chunk.data(), want);
+      sf_count_t got = sf_readf_short(file, direct ? out.samples.data() + at : chunk.data(), want);
       if (got < 0) got = 0;
       if (!direct) {
         out.samples.resize(at + static_cast<std::size_t>(got) * out.channels);
