@@ -146,6 +146,30 @@ TEST(EngineScale, SixChannelsMixDownToTwo) {
   EXPECT_EQ(out[1], 50);
 }
 
+// Samples are decoded into memory that is not cleared first: what the file
+// holds comes out exactly, and nothing past its end, whatever the header claims.
+TEST(SampleDecoding, AnOverclaimingDataChunkGivesWhatIsThereExactly) {
+  auto le = [](std::uint32_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+    return s;
+  };
+  const int frames = 3000;
+  std::string data;
+  for (int i = 0; i < frames * 2; ++i) data += le(static_cast<std::uint16_t>(i * 7 - 9000), 2);
+  for (std::uint32_t claim : {static_cast<std::uint32_t>(data.size()), 1u << 20, 0x7FFFFFF0u}) {
+    std::string wav = "RIFF" + le(36 + claim, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(22050, 4) +
+                      le(22050 * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(claim, 4) + data;
+    Pcm pcm;
+    ASSERT_TRUE(decodeSoundBytes(reinterpret_cast<const std::uint8_t*>(wav.data()), wav.size(), pcm)) << claim;
+    EXPECT_EQ(pcm.rate, 22050);
+    ASSERT_EQ(pcm.channels, 2);
+    ASSERT_EQ(pcm.frames(), frames) << claim;
+    for (int i = 0; i < frames * 2; ++i)
+      ASSERT_EQ(pcm.samples[i], static_cast<std::int16_t>(i * 7 - 9000)) << claim << " sample " << i;
+  }
+}
+
 // Set only in sanitizer builds: allocations made between them are not leaks.
 extern "C" void __lsan_disable() __attribute__((weak));
 extern "C" void __lsan_enable() __attribute__((weak));
