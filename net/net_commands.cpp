@@ -5,8 +5,8 @@
 
 #include <enet/enet.h>
 
-#include <sched.h>
 
+#include <chrono>
 #include <memory>
 #include <new>
 #include <string>
@@ -42,6 +42,7 @@ struct GroupState {
   std::unordered_map<int, NetPlayer> players;
   CurrentMessage current;
   std::uint32_t emptyPolls = 0;
+  std::chrono::steady_clock::time_point pollsAgo;  // at the last 32nd empty poll
 };
 
 GroupState* gState = nullptr;
@@ -203,9 +204,17 @@ int recvNetMsg() {
   // Only what was queued when the call began: a flood cannot hold up the frame.
   std::uint32_t available = s.session->queued();
   if (available == 0) {
-    // A program spinning on an empty queue would starve the network thread on
-    // a busy machine: every 16th empty poll in a row gives the processor up.
-    if (++s.emptyPolls % 16 == 0) sched_yield();
+    // Every 32nd empty poll in a row the game reads the socket itself: a
+    // program spinning on the queue would otherwise keep the processor from
+    // the network thread that fills it. 32 polls within a millisecond are a
+    // program waiting for the network, which may then sleep until traffic
+    // that is due comes (see SessionService::receiveHere).
+    if (++s.emptyPolls % 32 == 0) {
+      auto now = std::chrono::steady_clock::now();
+      bool waiting = now - s.pollsAgo < std::chrono::milliseconds(1);
+      s.pollsAgo = now;
+      s.session->receiveHere(waiting);
+    }
     return 0;
   }
   s.emptyPolls = 0;

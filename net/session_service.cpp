@@ -9,6 +9,8 @@
 #include "net/session_service.h"
 
 #include <enet/enet.h>
+#include <poll.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +34,9 @@ constexpr int kSearchMs = 2000;
 constexpr int kHandshakeMs = 2000;
 constexpr int kFlushMs = 2000;
 constexpr std::uint32_t kSocketFailureMs = 5000;
+constexpr std::uint32_t kGameReceivingMs = 4;  // the game read the socket this recently
+constexpr long kAwaitTrafficUs = 1000;         // longest sleep of a game waiting on the queue
+constexpr enet_uint32 kRecentTrafficMs = 2;
 
 enum Kind : std::uint8_t {
   kHello = 1,    // joiner to host: version, game name (empty with kHelloListed)
@@ -214,7 +219,7 @@ std::unique_ptr<SessionService> SessionService::join(const std::string& gameName
     }
     {
       std::lock_guard<std::mutex> g(s->lock_);
-      s->serviceOnce(10);
+      s->serviceAndPublish(10);
     }
     if (pump) pump();
   }
@@ -253,7 +258,7 @@ bool SessionService::waitJoined(const std::function<void()>& pump, std::uint32_t
   for (;;) {
     {
       std::lock_guard<std::mutex> g(lock_);
-      serviceOnce(5);
+      serviceAndPublish(5);
       if (joinState_ == JoinState::Refused) return false;
       if (joinState_ == JoinState::Welcomed && pendingMeets_ == 0) break;
       if (!before(deadline)) {
@@ -285,7 +290,7 @@ bool SessionService::search(int waitMs, std::vector<FoundGame>* found) {
   while (before(deadline)) {
     {
       std::lock_guard<std::mutex> g(s.lock_);
-      s.serviceOnce(10);
+      s.serviceAndPublish(10);
     }
   }
   s.listing_ = nullptr;
@@ -305,7 +310,15 @@ void SessionService::stopThread() {
 
 void SessionService::networkLoop() {
   std::uint32_t nextSweep = nowMs() + 1000;
+  std::vector<NetEvent> ready;
   while (!stopping_.load(std::memory_order_relaxed)) {
+    // While the game waits on the queue it reads the socket itself; waking
+    // here for every datagram would only take a processor from it.
+    std::uint32_t sinceGame = nowMs() - gameReceivedAt_.load(std::memory_order_relaxed);
+    if (sinceGame < kGameReceivingMs) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kGameReceivingMs - sinceGame));
+      continue;
+    }
     {
       std::lock_guard<std::mutex> g(lock_);
       serviceOnce(0);
@@ -313,6 +326,13 @@ void SessionService::networkLoop() {
         dropStrangers();
         nextSweep = nowMs() + 1000;
       }
+      ready.swap(arrived_);
+    }
+    // Published only once the lock is free: a game answering at once then
+    // sends without waiting for this thread.
+    if (!ready.empty()) {
+      publish(ready);
+      ready.clear();
     }
     if (lost_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a failed socket answers at once
@@ -326,8 +346,10 @@ void SessionService::networkLoop() {
 bool SessionService::serviceOnce(int timeoutMs) {
   ENetEvent event;
   int result = enet_host_service(host_, &event, static_cast<enet_uint32>(timeoutMs));
-  // Bounded, so a flood cannot keep the lock from the game for long; the next
-  // event is only taken when it will be handled.
+  // One service reads every datagram waiting (acknowledging them); the rest of
+  // its events are dispatched without touching the socket again. Bounded, so a
+  // flood cannot keep the lock from the game for long.
+  bool handledAny = result > 0;
   for (int handled = 1; result > 0; ++handled) {
     switch (event.type) {
       case ENET_EVENT_TYPE_CONNECT:
@@ -344,8 +366,9 @@ bool SessionService::serviceOnce(int timeoutMs) {
         break;
     }
     if (handled == 2000) break;
-    result = enet_host_service(host_, &event, 0);
+    result = enet_host_check_events(host_, &event);
   }
+  if (handledAny) enet_host_flush(host_);  // answers queued by the handlers
   // One bad datagram (an oversized one is cut short and refused) fails a single
   // service; only a socket that fails every time for a while is a lost session.
   if (result >= 0) {
@@ -356,6 +379,16 @@ bool SessionService::serviceOnce(int timeoutMs) {
     push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
   }
   return result >= 0;
+}
+
+// The same on the game thread (joining, leaving), publishing at once.
+bool SessionService::serviceAndPublish(int timeoutMs) {
+  bool ok = serviceOnce(timeoutMs);
+  if (!arrived_.empty()) {
+    publish(arrived_);
+    arrived_.clear();
+  }
+  return ok;
 }
 
 void SessionService::handleConnect(ENetPeer* peer, std::uint32_t data) {
@@ -628,15 +661,50 @@ void SessionService::dropStrangers() {
   }
 }
 
-void SessionService::push(NetEvent&& event) {
+void SessionService::push(NetEvent&& event) { arrived_.push_back(std::move(event)); }
+
+void SessionService::publish(std::vector<NetEvent>& events) {
   std::lock_guard<std::mutex> g(queueLock_);
-  std::size_t bytes = event.data.size() + 32;
-  if (queue_.size() >= kMaxQueuedEvents || queuedBytes_ + bytes > kMaxQueuedBytes) {
-    if (event.kind == NetEvent::Message) return;  // notices are kept: they are few and small
+  for (NetEvent& event : events) {
+    std::size_t bytes = event.data.size() + 32;
+    if (queue_.size() >= kMaxQueuedEvents || queuedBytes_ + bytes > kMaxQueuedBytes) {
+      if (event.kind == NetEvent::Message) continue;  // notices are kept: they are few and small
+    }
+    queuedBytes_ += bytes;
+    queue_.push_back(std::move(event));
   }
-  queuedBytes_ += bytes;
-  queue_.push_back(std::move(event));
   queued_.store(static_cast<std::uint32_t>(queue_.size()), std::memory_order_release);
+}
+
+void SessionService::receiveHere(bool waiting) {
+  if (lost_ || !lock_.try_lock()) return;
+  gameReceivedAt_.store(nowMs(), std::memory_order_relaxed);
+  serviceAndPublish(0);
+  bool expecting = waiting && queued() == 0 && trafficDue();
+  lock_.unlock();
+  if (expecting) {
+    // Sleeping until it comes costs less than spinning, and a sleeper is
+    // woken at once where a spinner waits for its turn on the processor.
+    pollfd socket{host_->socket, POLLIN, 0};
+    timespec bound{0, kAwaitTrafficUs * 1000L};
+    if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
+    serviceAndPublish(0);
+    lock_.unlock();
+  } else if (waiting && ++idleWaits_ % 16 == 0) {
+    sched_yield();  // the other end may be waiting for this processor
+  }
+}
+
+// An acknowledgement of our guaranteed traffic is on its way, or the other end
+// spoke a moment ago (an answer usually follows its acknowledgement closely).
+bool SessionService::trafficDue() const {
+  for (std::size_t i = 0; i < host_->peerCount; ++i) {
+    const ENetPeer& peer = host_->peers[i];
+    if (peer.state != ENET_PEER_STATE_CONNECTED) continue;
+    if (!enet_list_empty(&peer.sentReliableCommands)) return true;
+    if (host_->serviceTime - peer.lastReceiveTime < kRecentTrafficMs) return true;
+  }
+  return false;
 }
 
 bool SessionService::takeEvent(NetEvent& out) {
@@ -749,7 +817,7 @@ void SessionService::flushReliable(int boundMs) {
         pending = true;
     }
     if (!pending) return;
-    serviceOnce(5);
+    serviceAndPublish(5);
     if (lost_) return;
   }
 }
@@ -776,7 +844,7 @@ void SessionService::close() {
     for (std::size_t i = 0; i < host_->peerCount; ++i)
       if (host_->peers[i].state != ENET_PEER_STATE_DISCONNECTED) open = true;
     if (!open) break;
-    serviceOnce(5);
+    serviceAndPublish(5);
     if (lost_) break;
   }
   for (std::size_t i = 0; i < host_->peerCount; ++i) {

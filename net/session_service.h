@@ -96,6 +96,11 @@ class SessionService {
   // Number of queued events: one atomic read, no lock and no system call.
   std::uint32_t queued() const { return queued_.load(std::memory_order_acquire); }
   bool takeEvent(NetEvent& out);
+  // Reads the socket on the caller's thread unless the network thread is busy
+  // with it: a game waiting on an empty queue takes arrivals in itself instead
+  // of waiting for the network thread to be scheduled. waiting: the game polls
+  // in a tight loop; it may then sleep (at most 1 ms) for traffic that is due.
+  void receiveHere(bool waiting);
 
   // Test and benchmark hook: what the other machines of the game are.
   std::size_t memberCount();
@@ -112,7 +117,8 @@ class SessionService {
   void startThread();
   void stopThread();
   void networkLoop();
-  bool serviceOnce(int timeoutMs);  // lock held by caller
+  bool serviceOnce(int timeoutMs);  // lock held by caller; arrivals collect in arrived_
+  bool serviceAndPublish(int timeoutMs);
   void handleConnect(_ENetPeer* peer, std::uint32_t data);
   void handleDisconnect(_ENetPeer* peer);
   void handlePacket(_ENetPeer* peer, const std::uint8_t* bytes, std::size_t length, bool reliableChannel);
@@ -129,7 +135,9 @@ class SessionService {
   void sendToMembers(_ENetPacket* packet, std::uint8_t channel);
   void dropStrangers();
   void push(NetEvent&& event);
+  void publish(std::vector<NetEvent>& events);
   void flushReliable(int boundMs);
+  bool trafficDue() const;  // lock held
   static int interceptThunk(_ENetHost* host, void* event);
   int intercept(const std::uint8_t* bytes, std::size_t length);
   bool waitJoined(const std::function<void()>& pump, std::uint32_t deadline);
@@ -161,8 +169,11 @@ class SessionService {
   std::map<std::uint32_t, std::vector<int>> remoteByOwner_;  // in creation order
 
   std::mutex lock_;  // the ENet host and everything above
+  std::vector<NetEvent> arrived_;  // handled, not yet in the queue
   std::thread thread_;
   std::atomic<bool> stopping_{false};
+  std::atomic<std::uint32_t> gameReceivedAt_{0};
+  std::uint32_t idleWaits_ = 0;
 
   std::mutex queueLock_;
   std::deque<NetEvent> queue_;
