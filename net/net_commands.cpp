@@ -42,7 +42,7 @@ struct GroupState {
   std::unordered_map<int, NetPlayer> players;
   CurrentMessage current;
   std::uint32_t emptyPolls = 0;
-  std::chrono::steady_clock::time_point pollsAgo;  // at the last 32nd empty poll
+  std::chrono::steady_clock::time_point pollsAgo;  // at the last 16th empty poll
 };
 
 GroupState* gState = nullptr;
@@ -204,12 +204,12 @@ int recvNetMsg() {
   // Only what was queued when the call began: a flood cannot hold up the frame.
   std::uint32_t available = s.session->queued();
   if (available == 0) {
-    // Every 32nd empty poll in a row the game reads the socket itself: a
+    // Every 16th empty poll in a row the game reads the socket itself: a
     // program spinning on the queue would otherwise keep the processor from
-    // the network thread that fills it. 32 polls within a millisecond are a
+    // the network thread that fills it. 16 polls within a millisecond are a
     // program waiting for the network, which may then sleep until traffic
     // that is due comes (see SessionService::receiveHere).
-    if (++s.emptyPolls % 32 == 0) {
+    if (++s.emptyPolls % 16 == 0) {
       auto now = std::chrono::steady_clock::now();
       bool waiting = now - s.pollsAgo < std::chrono::milliseconds(1);
       s.pollsAgo = now;

@@ -677,22 +677,32 @@ void SessionService::publish(std::vector<NetEvent>& events) {
 }
 
 void SessionService::receiveHere(bool waiting) {
-  if (lost_ || !lock_.try_lock()) return;
-  gameReceivedAt_.store(nowMs(), std::memory_order_relaxed);
-  serviceAndPublish(0);
-  bool expecting = waiting && queued() == 0 && trafficDue();
-  lock_.unlock();
-  if (expecting) {
-    // Sleeping until it comes costs less than spinning, and a sleeper is
-    // woken at once where a spinner waits for its turn on the processor.
+  if (lost_) return;
+  std::uint32_t now = nowMs();
+  // A full service (timers, resends) once a millisecond; in between only a
+  // look at the socket, which costs a fraction of it.
+  if (!(waiting && trafficDue_) && now == lastHereMs_) {
     pollfd socket{host_->socket, POLLIN, 0};
-    timespec bound{0, kAwaitTrafficUs * 1000L};
-    if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
-    serviceAndPublish(0);
-    lock_.unlock();
-  } else if (waiting && ++idleWaits_ % 16 == 0) {
-    sched_yield();  // the other end may be waiting for this processor
+    if (poll(&socket, 1, 0) <= 0) {
+      if (waiting && ++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
+      return;
+    }
   }
+  if (!lock_.try_lock()) return;
+  lastHereMs_ = now;
+  gameReceivedAt_.store(now, std::memory_order_relaxed);
+  serviceAndPublish(0);
+  trafficDue_ = trafficDue();
+  bool expecting = waiting && trafficDue_ && queued() == 0;
+  lock_.unlock();
+  if (!expecting) return;
+  // Sleeping until it comes costs less than spinning, and a sleeper is woken
+  // at once where a spinner waits for its turn on the processor.
+  pollfd socket{host_->socket, POLLIN, 0};
+  timespec bound{0, kAwaitTrafficUs * 1000L};
+  if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
+  serviceAndPublish(0);
+  lock_.unlock();
 }
 
 // An acknowledgement of our guaranteed traffic is on its way, or the other end

@@ -173,7 +173,10 @@ class SessionService {
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<std::uint32_t> gameReceivedAt_{0};
+  // Game thread only: its own reading of the socket.
   std::uint32_t idleWaits_ = 0;
+  std::uint32_t lastHereMs_ = 0;
+  bool trafficDue_ = false;
 
   std::mutex queueLock_;
   std::deque<NetEvent> queue_;
