@@ -8,7 +8,11 @@
 // port cannot be used to amplify traffic towards a forged address.
 #include "net/session_service.h"
 
+#include <arpa/inet.h>
 #include <enet/enet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 
@@ -135,6 +139,35 @@ ENetPacket* newPacket(std::size_t length, bool reliable) {
 void sendBytes(ENetPeer* peer, const std::string& bytes) {
   ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
   if (packet && enet_peer_send(peer, 0, packet) != 0) enet_packet_destroy(packet);
+}
+
+// True when no interface this machine could reach the address through is up:
+// the interface that owns it (the loopback one for 127/8, a local network's
+// for an address inside it), or any non-loopback one for an address beyond a
+// gateway. Addresses stay on an interface that goes down, so they still tell
+// which one it was.
+bool cutOffFrom(std::uint32_t hostNetOrder) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  std::uint32_t target = ntohl(hostNetOrder);
+  bool loopbackTarget = target >> 24 == 127;
+  bool owned = false, ownerUp = false, anyUp = false;
+  for (ifaddrs* i = list; i; i = i->ifa_next) {
+    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+    bool up = (i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING);
+    bool loopback = i->ifa_flags & IFF_LOOPBACK;
+    std::uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr);
+    std::uint32_t mask =
+        i->ifa_netmask ? ntohl(reinterpret_cast<sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr) : 0xFFFFFFFFu;
+    bool owner = loopbackTarget ? loopback : !loopback && (address & mask) == (target & mask);
+    if (owner) {
+      owned = true;
+      ownerUp |= up;
+    }
+    if (!loopback && up) anyUp = true;
+  }
+  freeifaddrs(list);
+  return owned ? !ownerUp : !anyUp;
 }
 
 }  // namespace
@@ -437,6 +470,12 @@ void SessionService::handleConnect(ENetPeer* peer, std::uint32_t data) {
 void SessionService::handleDisconnect(ENetPeer* peer) {
   auto* state = static_cast<PeerState*>(peer->data);
   if (!state) return;
+  // A member that went silent without a word: dead, or this machine cut off.
+  // Only in the second case is the session lost (and nobody else reported).
+  if (state->member && !lost_ && mySeq_ != 0 && cutOffFrom(peer->address.host)) {
+    lost_ = true;
+    push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
+  }
   if (state->member) memberGone(peer);
   if (state->toHost && joinState_ == JoinState::Connecting) joinState_ = JoinState::Refused;
   if (state->meetPending && pendingMeets_ > 0) --pendingMeets_;
@@ -590,7 +629,7 @@ void SessionService::memberGone(ENetPeer* peer) {
   if (owned != remoteByOwner_.end()) {
     for (int id : owned->second) {
       players_.erase(id);
-      push(NetEvent{NetEvent::PlayerLeft, id, 0, 0, {}});
+      if (!lost_) push(NetEvent{NetEvent::PlayerLeft, id, 0, 0, {}});
     }
     remoteByOwner_.erase(owned);
   }
