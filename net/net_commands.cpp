@@ -204,16 +204,15 @@ int recvNetMsg() {
   // Only what was queued when the call began: a flood cannot hold up the frame.
   std::uint32_t available = s.session->queued();
   if (available == 0) {
-    // Every 16th empty poll in a row the game reads the socket itself: a
-    // program spinning on the queue would otherwise keep the processor from
-    // the network thread that fills it. 16 polls within a millisecond are a
-    // program waiting for the network, which may then sleep until traffic
-    // that is due comes (see SessionService::receiveHere).
+    // 16 empty polls in a row within a millisecond are a program waiting for
+    // the network: it then reads the socket itself every 16th poll, as a
+    // spinning program would otherwise keep the processor from the network
+    // thread that fills its queue. The other polls read one atomic.
     if (++s.emptyPolls % 16 == 0) {
       auto now = std::chrono::steady_clock::now();
       bool waiting = now - s.pollsAgo < std::chrono::milliseconds(1);
       s.pollsAgo = now;
-      s.session->receiveHere(waiting);
+      if (waiting) s.session->receiveHere();
     }
     return 0;
   }

@@ -343,36 +343,33 @@ void SessionService::stopThread() {
 
 void SessionService::networkLoop() {
   std::uint32_t nextSweep = nowMs() + 1000;
-  std::vector<NetEvent> ready;
   while (!stopping_.load(std::memory_order_relaxed)) {
     // While the game waits on the queue it reads the socket itself; waking
     // here for every datagram would only take a processor from it.
     std::uint32_t sinceGame = nowMs() - gameReceivedAt_.load(std::memory_order_relaxed);
-    if (sinceGame < kGameReceivingMs) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(kGameReceivingMs - sinceGame));
-      continue;
-    }
-    {
+    bool gameReading = sinceGame < kGameReceivingMs;
+    if (!gameReading || !before(nextSweep)) {
       std::lock_guard<std::mutex> g(lock_);
-      serviceOnce(0);
+      if (!gameReading) serviceOnce(0);
       if (!before(nextSweep)) {
         dropStrangers();
         nextSweep = nowMs() + 1000;
       }
-      ready.swap(arrived_);
+      // Published last, under the lock, so arrivals keep their order whichever
+      // thread read them; a game answering at once waits only for this.
+      if (!arrived_.empty()) {
+        publish(arrived_);
+        arrived_.clear();
+      }
     }
-    // Published only once the lock is free: a game answering at once then
-    // sends without waiting for this thread.
-    if (!ready.empty()) {
-      publish(ready);
-      ready.clear();
-    }
-    if (lost_) {
+    if (gameReading) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kGameReceivingMs - sinceGame));
+    } else if (lost_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a failed socket answers at once
-      continue;
+    } else {
+      enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
+      enet_socket_wait(host_->socket, &condition, 5);
     }
-    enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
-    enet_socket_wait(host_->socket, &condition, 5);
   }
 }
 
@@ -414,7 +411,7 @@ bool SessionService::serviceOnce(int timeoutMs) {
   return result >= 0;
 }
 
-// The same on the game thread (joining, leaving), publishing at once.
+// A service pass that publishes what it produced (lock held).
 bool SessionService::serviceAndPublish(int timeoutMs) {
   bool ok = serviceOnce(timeoutMs);
   if (!arrived_.empty()) {
@@ -715,15 +712,15 @@ void SessionService::publish(std::vector<NetEvent>& events) {
   queued_.store(static_cast<std::uint32_t>(queue_.size()), std::memory_order_release);
 }
 
-void SessionService::receiveHere(bool waiting) {
+void SessionService::receiveHere() {
   if (lost_) return;
   std::uint32_t now = nowMs();
-  // A full service (timers, resends) once a millisecond; in between only a
-  // look at the socket, which costs a fraction of it.
-  if (!(waiting && trafficDue_) && now == lastHereMs_) {
+  // A full service (timers, resends) once a millisecond or when traffic is
+  // due; in between only a look at the socket, a fraction of the cost.
+  if (!trafficDue_ && now == lastHereMs_) {
     pollfd socket{host_->socket, POLLIN, 0};
     if (poll(&socket, 1, 0) <= 0) {
-      if (waiting && ++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
+      if (++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
       return;
     }
   }
@@ -732,7 +729,7 @@ void SessionService::receiveHere(bool waiting) {
   gameReceivedAt_.store(now, std::memory_order_relaxed);
   serviceAndPublish(0);
   trafficDue_ = trafficDue();
-  bool expecting = waiting && trafficDue_ && queued() == 0;
+  bool expecting = trafficDue_ && queued() == 0;
   lock_.unlock();
   if (!expecting) return;
   // Sleeping until it comes costs less than spinning, and a sleeper is woken

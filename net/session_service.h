@@ -96,11 +96,11 @@ class SessionService {
   // Number of queued events: one atomic read, no lock and no system call.
   std::uint32_t queued() const { return queued_.load(std::memory_order_acquire); }
   bool takeEvent(NetEvent& out);
-  // Reads the socket on the caller's thread unless the network thread is busy
-  // with it: a game waiting on an empty queue takes arrivals in itself instead
-  // of waiting for the network thread to be scheduled. waiting: the game polls
-  // in a tight loop; it may then sleep (at most 1 ms) for traffic that is due.
-  void receiveHere(bool waiting);
+  // For a game polling the empty queue in a tight loop: reads the socket on
+  // its own thread (unless the network thread holds the lock), so arrivals do
+  // not wait for the network thread to get a processor, and sleeps (at most
+  // 1 ms) when traffic is due. The network thread stands back meanwhile.
+  void receiveHere();
 
   // Test and benchmark hook: what the other machines of the game are.
   std::size_t memberCount();
