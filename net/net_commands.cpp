@@ -5,7 +5,6 @@
 
 #include <enet/enet.h>
 
-
 #include <chrono>
 #include <memory>
 #include <new>

@@ -11,7 +11,8 @@
 // and the owner of any id is plain to check.
 //
 // Commands run on the main thread; a network thread of the service answers
-// keep-alives and queues what arrives while the game computes or waits.
+// keep-alives and queues what arrives while the game computes or waits. A game
+// waiting on the queue in a tight loop reads the socket itself instead.
 #pragma once
 #include <atomic>
 #include <cstdint>
