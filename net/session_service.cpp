@@ -731,14 +731,21 @@ void SessionService::receiveHere() {
   trafficDue_ = trafficDue();
   bool expecting = trafficDue_ && queued() == 0;
   lock_.unlock();
-  if (!expecting) return;
   // Sleeping until it comes costs less than spinning, and a sleeper is woken
-  // at once where a spinner waits for its turn on the processor.
-  pollfd socket{host_->socket, POLLIN, 0};
-  timespec bound{0, kAwaitTrafficUs * 1000L};
-  if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
-  serviceAndPublish(0);
-  lock_.unlock();
+  // at once where a spinner waits for its turn on the processor. An
+  // acknowledgement alone wakes it; the answer behind it is slept for too.
+  auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kAwaitTrafficUs);
+  while (expecting) {
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    pollfd socket{host_->socket, POLLIN, 0};
+    timespec bound{0, static_cast<long>(left.count())};
+    if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
+    serviceAndPublish(0);
+    trafficDue_ = trafficDue();
+    expecting = trafficDue_ && queued() == 0;
+    lock_.unlock();
+  }
 }
 
 // An acknowledgement of our guaranteed traffic is on its way, or the other end
