@@ -165,7 +165,7 @@ int main() {
   // drifts with the machine's load: rounds of the two pairs alternate, and the
   // median of the round ratios is the figure.
   std::vector<double> ratios;
-  for (int round = 0; round < 5; ++round) {
+  for (int round = 0; round < 7; ++round) {
     double plainMs = plainPair(port + 7, true).pingpongMs;
     auto ping = runTogether({{"net_bench_server", 0}, {"net_bench_ping", 300}}, port + 32 + round * 8);
     double ms = logged(ping[1], "pingpong_2000_ms");
