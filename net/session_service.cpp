@@ -40,7 +40,7 @@ constexpr int kFlushMs = 2000;
 constexpr std::uint32_t kSocketFailureMs = 5000;
 constexpr std::uint32_t kGameReceivingMs = 4;  // the game read the socket this recently
 constexpr long kAwaitTrafficUs = 1000;         // longest sleep of a game waiting on the queue
-constexpr enet_uint32 kRecentTrafficMs = 2;
+constexpr enet_uint32 kRecentTrafficMs = 20;    // a peer that spoke this recently is likely to again
 
 enum Kind : std::uint8_t {
   kHello = 1,    // joiner to host: version, game name (empty with kHelloListed)
@@ -749,11 +749,11 @@ void SessionService::receiveHere() {
 }
 
 // An acknowledgement of our guaranteed traffic is on its way, or the other end
-// spoke a moment ago (an answer usually follows its acknowledgement closely).
+// spoke a moment ago (an exchange under way: the answer follows its
+// acknowledgement closely, and the next question follows the answer).
 bool SessionService::trafficDue() const {
-  for (std::size_t i = 0; i < host_->peerCount; ++i) {
-    const ENetPeer& peer = host_->peers[i];
-    if (peer.state != ENET_PEER_STATE_CONNECTED) continue;
+  for (const auto& member : members_) {
+    const ENetPeer& peer = *member.second;
     if (!enet_list_empty(&peer.sentReliableCommands)) return true;
     if (host_->serviceTime - peer.lastReceiveTime < kRecentTrafficMs) return true;
   }
