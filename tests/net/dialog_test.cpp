@@ -147,9 +147,12 @@ Ink connectionLabelInk(const std::string& display, const std::string& extraEnv, 
   {
     Dialog d(display);
     if (d.found()) {
-      usleep(700000);
+      // The first frame may come late on a busy machine.
       std::string path = "/tmp/kr_dialog_" + std::to_string(getpid()) + ".xwd";
-      ink = inkOfCapture(d.capture(path), kConnectionLabel);
+      for (int tries = 0; tries < 20 && ink.width == 0; ++tries) {
+        usleep(300000);
+        ink = inkOfCapture(d.capture(path), kConnectionLabel);
+      }
       unlink(path.c_str());
       d.click(kCancel);
     }
