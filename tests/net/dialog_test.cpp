@@ -35,50 +35,12 @@ std::string shell(const std::string& command) {
 
 // Positions inside the dialog, in pixels from dialog units (x * 6 / 4, y * 13 / 8).
 const char* kOpenConnections = "30 42";
-const char* kLanEntry = "30 73";  // second row under the connection box
+const char* kLanEntry = "30 75";  // second row under the connection box, for 13 to 16-pixel rows
 const char* kNameEdit = "60 258";
 const char* kCreate = "50 300";
 const char* kFirstGame = "40 92";
 const char* kCancel = "230 300";
 const SDL_Rect kConnectionLabel{15, 17, 255, 13};
-
-class Dialog {
- public:
-  explicit Dialog(const std::string& display) : env_("DISPLAY=" + display + " ") {
-    window_ = shell(env_ + "timeout 15 xdotool search --sync --name 'Start Multiplayer Game' | head -1");
-  }
-  bool found() const { return !window_.empty(); }
-  void click(const char* at, int times = 1) {
-    shell(env_ + "xdotool mousemove --window " + window_ + " " + at + " click --repeat " + std::to_string(times) +
-          " --delay 80 1");
-    usleep(200000);
-  }
-  // The window's pixels as xwd writes them; empty when it cannot.
-  std::string capture(const std::string& path) {
-    shell(env_ + "xwd -silent -id " + window_ + " -out " + path);
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void type(const std::string& text) {
-    shell(env_ + "xdotool type --delay 20 '" + text + "'");
-    usleep(200000);
-  }
-
- private:
-  std::string env_;
-  std::string window_;
-};
-
-std::future<RunResult> startDialogRun(const std::string& display, const std::string& port,
-                                      const std::string& extraEnv = "") {
-  return std::async(std::launch::async, [display, port, extraEnv] {
-    RunOptions options;
-    options.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "KORRIN_TEST_NET_PORT=" + port};
-    if (!extraEnv.empty()) options.env.push_back(extraEnv);
-    options.timeoutMs = 90000;
-    return krtest::runModule("net_dialog", options);
-  });
-}
 
 // The black pixels of a region, cut to their bounding box: the shape of a text.
 struct Ink {
@@ -129,6 +91,55 @@ Ink inkOfCapture(const std::string& xwd, const SDL_Rect& r) {
   });
 }
 
+class Dialog {
+ public:
+  explicit Dialog(const std::string& display) : env_("DISPLAY=" + display + " ") {
+    window_ = shell(env_ + "timeout 15 xdotool search --sync --name 'Start Multiplayer Game' | head -1");
+  }
+  bool found() const { return !window_.empty(); }
+  void click(const char* at, int times = 1) {
+    shell(env_ + "xdotool mousemove --window " + window_ + " " + at + " click --repeat " + std::to_string(times) +
+          " --delay 80 1");
+    usleep(200000);
+  }
+  // The window's pixels as xwd writes them; empty when it cannot.
+  std::string capture(const std::string& path) {
+    shell(env_ + "xwd -silent -id " + window_ + " -out " + path);
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // The label's ink once the first frame is on the screen (empty if never).
+  Ink drawnLabel() {
+    std::string path = "/tmp/kr_dialog_" + std::to_string(getpid()) + ".xwd";
+    Ink ink;
+    for (int tries = 0; tries < 20 && ink.width == 0; ++tries) {
+      usleep(300000);
+      ink = inkOfCapture(capture(path), kConnectionLabel);
+    }
+    unlink(path.c_str());
+    return ink;
+  }
+  void type(const std::string& text) {
+    shell(env_ + "xdotool type --delay 20 '" + text + "'");
+    usleep(200000);
+  }
+
+ private:
+  std::string env_;
+  std::string window_;
+};
+
+std::future<RunResult> startDialogRun(const std::string& display, const std::string& port,
+                                      const std::string& extraEnv = "") {
+  return std::async(std::launch::async, [display, port, extraEnv] {
+    RunOptions options;
+    options.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "KORRIN_TEST_NET_PORT=" + port};
+    if (!extraEnv.empty()) options.env.push_back(extraEnv);
+    options.timeoutMs = 90000;
+    return krtest::runModule("net_dialog", options);
+  });
+}
+
 Ink inkOfFace(const kr::DialogFont& font, const std::string& text) {
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 400, 40, 32, SDL_PIXELFORMAT_ARGB8888);
   SDL_FillRect(s, nullptr, 0xFFFFFFFF);
@@ -147,13 +158,7 @@ Ink connectionLabelInk(const std::string& display, const std::string& extraEnv, 
   {
     Dialog d(display);
     if (d.found()) {
-      // The first frame may come late on a busy machine.
-      std::string path = "/tmp/kr_dialog_" + std::to_string(getpid()) + ".xwd";
-      for (int tries = 0; tries < 20 && ink.width == 0; ++tries) {
-        usleep(300000);
-        ink = inkOfCapture(d.capture(path), kConnectionLabel);
-      }
-      unlink(path.c_str());
+      ink = d.drawnLabel();
       d.click(kCancel);
     }
   }
@@ -202,6 +207,7 @@ TEST(StartDialog, CreatesAGameAndAnotherCopyJoinsItFromTheList) {
   {
     Dialog d(x.display());
     ASSERT_TRUE(d.found());
+    ASSERT_GT(d.drawnLabel().width, 0) << "the dialog was drawn";  // and so takes clicks
     d.click(kCreate);  // disabled until a connection is chosen: nothing happens
     d.click(kOpenConnections);
     d.click(kLanEntry);
@@ -214,6 +220,7 @@ TEST(StartDialog, CreatesAGameAndAnotherCopyJoinsItFromTheList) {
   {
     Dialog d(x.display());
     ASSERT_TRUE(d.found());
+    ASSERT_GT(d.drawnLabel().width, 0) << "the dialog was drawn";
     d.click(kOpenConnections);
     d.click(kLanEntry);
     // The list fills from the first search; on a slow machine that takes a
