@@ -715,37 +715,46 @@ void SessionService::publish(std::vector<NetEvent>& events) {
 void SessionService::receiveHere() {
   if (lost_) return;
   std::uint32_t now = nowMs();
-  // A full service (timers, resends) once a millisecond or when traffic is
-  // due; in between only a look at the socket, a fraction of the cost.
-  if (!trafficDue_ && now == lastHereMs_) {
-    pollfd socket{host_->socket, POLLIN, 0};
-    if (poll(&socket, 1, 0) <= 0) {
-      if (++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
-      return;
+  // Traffic due (seen at the last service): sleep first, service after, so the
+  // processor is free the moment the other end is woken by what we sent.
+  bool expecting = trafficDue_;
+  if (!expecting) {
+    // A full service (timers, resends) once a millisecond; in between only a
+    // look at the socket, a fraction of the cost.
+    if (now == lastHereMs_) {
+      pollfd socket{host_->socket, POLLIN, 0};
+      if (poll(&socket, 1, 0) <= 0) {
+        if (++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
+        return;
+      }
     }
+    if (!serviceHere()) return;
+    expecting = trafficDue_ && queued() == 0;
   }
-  if (!lock_.try_lock()) return;
-  lastHereMs_ = now;
-  gameReceivedAt_.store(now, std::memory_order_relaxed);
-  serviceAndPublish(0);
-  trafficDue_ = trafficDue();
-  bool expecting = trafficDue_ && queued() == 0;
-  lock_.unlock();
   // Sleeping until it comes costs less than spinning, and a sleeper is woken
   // at once where a spinner waits for its turn on the processor. An
   // acknowledgement alone wakes it; the answer behind it is slept for too.
+  // Every pass services, the last one (the wait over) too, so timers run.
   auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kAwaitTrafficUs);
   while (expecting) {
     auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return;
     pollfd socket{host_->socket, POLLIN, 0};
-    timespec bound{0, static_cast<long>(left.count())};
-    if (ppoll(&socket, 1, &bound, nullptr) <= 0 || !lock_.try_lock()) return;
-    serviceAndPublish(0);
-    trafficDue_ = trafficDue();
-    expecting = trafficDue_ && queued() == 0;
-    lock_.unlock();
+    timespec bound{0, static_cast<long>(std::max<std::int64_t>(left.count(), 0))};
+    bool arrived = left.count() > 0 && ppoll(&socket, 1, &bound, nullptr) > 0;
+    if (!serviceHere()) return;
+    expecting = arrived && trafficDue_ && queued() == 0;
   }
+}
+
+// One service on the game's thread, unless the network thread has the lock.
+bool SessionService::serviceHere() {
+  if (!lock_.try_lock()) return false;
+  lastHereMs_ = nowMs();
+  gameReceivedAt_.store(lastHereMs_, std::memory_order_relaxed);
+  serviceAndPublish(0);
+  trafficDue_ = trafficDue();
+  lock_.unlock();
+  return true;
 }
 
 // An acknowledgement of our guaranteed traffic is on its way, or the other end

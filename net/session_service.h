@@ -139,6 +139,7 @@ class SessionService {
   void publish(std::vector<NetEvent>& events);
   void flushReliable(int boundMs);
   bool trafficDue() const;  // lock held
+  bool serviceHere();
   static int interceptThunk(_ENetHost* host, void* event);
   int intercept(const std::uint8_t* bytes, std::size_t length);
   bool waitJoined(const std::function<void()>& pump, std::uint32_t deadline);
