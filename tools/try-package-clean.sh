@@ -45,13 +45,16 @@ mounted=()
 cleanup() {
   local m
   for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
-  # Never remove a tree that still has anything mounted inside it.
-  if [ "$keep" = 0 ] && ! grep -q " $tree/" /proc/mounts; then
-    rm -rf "$work"
-    case "$tree" in "$work"/*) ;; *) [ "$keep" = 1 ] || echo "tree kept: $tree" ;; esac
-  else
-    echo "tree kept: $tree"
+  # Never remove anything while something is still mounted inside the tree.
+  if grep -q " $tree/" /proc/mounts; then
+    echo "still mounted, kept: $work $tree"
+    return
   fi
+  if [ "$keep" = 1 ]; then
+    echo "tree kept: $tree"
+    case "$tree" in "$work"/*) return ;; esac
+  fi
+  rm -rf "$work"
 }
 trap cleanup EXIT
 
