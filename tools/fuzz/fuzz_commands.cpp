@@ -41,6 +41,7 @@
 
 #include "lang/kr_string.h"
 #include "runtime/runtime_api.h"
+#include "tools/fuzz/fuzz_random.h"
 
 namespace {
 
@@ -318,21 +319,7 @@ bool parsePlan(const std::string& text, const std::vector<Command>& commands, Pl
 // ---------------------------------------------------------------------------
 // Generating hostile arguments.
 
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint32_t next() {  // splitmix64
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 16);
-  }
-  std::uint32_t below(std::uint32_t n) { return n ? next() % n : 0; }
-  bool chance(std::uint32_t percent) { return below(100) < percent; }
-
- private:
-  std::uint64_t state_;
-};
+using krfuzz::Random;
 
 template <class T, std::size_t N>
 const T& pick(Random& r, const T (&items)[N]) {
