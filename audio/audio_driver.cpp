@@ -68,7 +68,7 @@ void CdChannel::playTrack(int track, int mode) {
   mode_.store(mode == 2 || mode == 3 ? mode : 1);
   track_.store(track);
   std::string path = cdTrackFile(track);
-  if (!path.empty()) player_->play(path, {DecodeKind::kStream}, false);
+  if (!path.empty()) player_->play(path, {DecodeKind::kStream});
 }
 
 void CdChannel::stop() {
@@ -94,6 +94,11 @@ SoundEngine* AudioDriver::engine() {
     engine_.reset(SoundEngine::open());
   }
   return engine_.get();
+}
+
+SoundEngine* AudioDriver::playingEngine() {
+  SoundEngine* e = engine();
+  return e && !e->deviceLost() ? e : nullptr;
 }
 
 // Channels go first, last created first, then the sounds, then the engine.
@@ -123,7 +128,7 @@ C* AudioDriver::adopt(std::unique_ptr<C> channel) {
 
 int AudioDriver::loadSound(const std::string& programPath) {
   std::string path;
-  if (!resolveProgramPath(programPath, path) || !engine()) return 0;
+  if (!resolveProgramPath(programPath, path) || !playingEngine()) return 0;
   Sample* sample = engine_->loadSample(path);
   if (!sample) return 0;
   auto sound = std::make_unique<Sound>();
@@ -141,7 +146,7 @@ void AudioDriver::freeSound(int handle) {
 }
 
 int AudioDriver::playSound(Sound& sound) {
-  if (!engine_) return 0;
+  if (!playingEngine()) return 0;
   if (!sound.defaultsApplied) {
     engine_->setDefaults(sound.sample, sound.values);
     sound.values = engine_->defaults(sound.sample);
@@ -162,8 +167,11 @@ int AudioDriver::playSound(Sound& sound) {
   return toHandle(static_cast<Channel*>(channel));
 }
 
+// Only what is cheap happens here: the name, one read of the file's head, a
+// channel. The decoder process opens the file; if it then fails, the channel
+// simply ends.
 int AudioDriver::playMusic(const std::string& name) {
-  if (!engine()) return 0;
+  if (!playingEngine()) return 0;
   auto cached = musicCache_.find(name);
   if (cached != musicCache_.end()) {
     cached->second->replay();
@@ -171,9 +179,15 @@ int AudioDriver::playMusic(const std::string& name) {
   }
   std::string path;
   if (!resolveProgramPath(name, path)) return 0;
+  std::uint8_t head[kSongHeadBytes];
+  int headBytes = readFileHead(path, head);
+  if (headBytes <= 0) return 0;
   // The runtime recognises song headers itself; only those reach a song loader.
-  SongFormat format = recogniseSongFile(path);
+  SongFormat format = recogniseSong(head, static_cast<std::size_t>(headBytes));
   bool song = format != SongFormat::kNone;
+  // The common stream headers are checked from the head; others by the decoder
+  // library's own header parser (still no decoding).
+  if (!song && !looksLikeStream(head, static_cast<std::size_t>(headBytes)) && !probeSoundFile(path)) return 0;
   std::vector<DecodeKind> kinds;
   DecodeKind songKind = format == SongFormat::kMidi ? DecodeKind::kMidi : DecodeKind::kTracker;
   if (hasStreamMarker(name)) {
@@ -183,12 +197,9 @@ int AudioDriver::playMusic(const std::string& name) {
     if (song) kinds.push_back(songKind);
     kinds.push_back(DecodeKind::kStream);
   }
-  // Streams are checked here by their header alone (the decoder process does
-  // the decoding), so PlayMusic need not wait for the decoder to answer.
-  if (!song && !probeSoundFile(path)) return 0;
   MusicPlayer* player = engine_->newPlayer(!song);
   auto channel = std::make_unique<MusicChannel>(player, song, path, kinds);
-  if (!channel->start(song)) {
+  if (!channel->start()) {
     engine_->deletePlayer(player);
     return 0;
   }

@@ -58,9 +58,7 @@ class MusicChannel final : public Channel {
  public:
   MusicChannel(MusicPlayer* player, bool song, std::string path, std::vector<DecodeKind> kinds)
       : player_(player), song_(song), path_(std::move(path)), kinds_(std::move(kinds)) {}
-  // A song waits for its decoder's answer; a stream whose header was checked
-  // here starts without waiting.
-  bool start(bool wait) { return player_->play(path_, kinds_, wait); }
+  bool start() { return player_->play(path_, kinds_); }
   void stop() override { player_->stop(); }
   void setPaused(bool paused) override { player_->setPaused(paused); }
   void setPitch(int hertz) override {
@@ -71,7 +69,7 @@ class MusicChannel final : public Channel {
     if (!song_) player_->setPan(pan);
   }
   bool isPlaying() override { return player_->isPlaying(); }
-  void replay() override { player_->play(path_, kinds_, false); }
+  void replay() override { player_->play(path_, kinds_); }
 
  private:
   MusicPlayer* player_;
@@ -113,6 +111,8 @@ class AudioDriver final : public Driver {
   AudioDriver& operator=(const AudioDriver&) = delete;
 
   SoundEngine* engine();
+  // The engine when it can play: opened, and its device not lost since.
+  SoundEngine* playingEngine();
 
   int loadSound(const std::string& programPath);
   void freeSound(int handle);

@@ -93,6 +93,34 @@ void endDecoder(DecoderProcess& process) {
   process = DecoderProcess();
 }
 
+void abandonDecoder(DecoderProcess& process, std::vector<pid_t>& dying) {
+  if (process.pid > 0) {
+    kill(process.pid, SIGKILL);
+    try {
+      dying.push_back(process.pid);
+    } catch (...) {
+      while (waitpid(process.pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  if (process.fd >= 0) close(process.fd);
+  process = DecoderProcess();
+}
+
+void reapDecoders(std::vector<pid_t>& dying, bool wait) {
+  for (std::size_t i = 0; i < dying.size();) {
+    pid_t got;
+    while ((got = waitpid(dying[i], nullptr, wait ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (got == 0) {
+      ++i;
+    } else {  // reaped, or not ours to wait for any more
+      dying[i] = dying.back();
+      dying.pop_back();
+    }
+  }
+}
+
 bool sendDecodeRequest(const DecoderProcess& process, const std::string& hostPath,
                        const std::vector<std::uint32_t>& kinds) {
   if (!process.running() || hostPath.size() > kMaxDecodePath || kinds.empty() ||

@@ -43,6 +43,11 @@ struct DecoderProcess {
 DecoderProcess spawnDecoder();
 // Kills it (if still running), reaps it and closes the socket.
 void endDecoder(DecoderProcess& process);
+// Kills it and closes the socket without waiting for it to go: its pid joins
+// dying, for reapDecoders.
+void abandonDecoder(DecoderProcess& process, std::vector<pid_t>& dying);
+// Reaps the dying decoders that have exited; with wait, all of them.
+void reapDecoders(std::vector<pid_t>& dying, bool wait);
 bool sendDecodeRequest(const DecoderProcess& process, const std::string& hostPath,
                        const std::vector<std::uint32_t>& kinds);
 // Reads the reply when it is there: 1 read, 0 not yet, -1 the decoder is gone

@@ -4,7 +4,6 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -57,14 +56,16 @@ struct Slot {
 };
 
 struct MusicPlayer::State {
-  enum Phase { kIdle, kOpening, kPlaying };
+  // kStarting: the play is asked for and the feeder has yet to hand it to a
+  // decoder; kOpening: the decoder has it and has not answered yet.
+  enum Phase { kIdle, kStarting, kOpening, kPlaying };
   SoundEngine::Impl* engine = nullptr;
   bool onEngineChannel = false;
   ALuint ownSource = 0;
   ALuint source = 0;  // the source in use (own, or the engine channel's)
   ChannelRef ref;
   Phase phase = kIdle;
-  bool waitedOpen = false;  // PlayMusic is waiting for the decoder's answer itself
+  int attempts = 0;  // decoders this play has been handed to
   bool paused = false;
   bool endOfData = false;
   DecoderProcess decoder;
@@ -96,10 +97,18 @@ struct SoundEngine::Impl {
   std::set<Sample*> samples;
   std::vector<std::unique_ptr<MusicPlayer::State>> players;
   DecoderProcess spare;
+  // Killed decoders not reaped yet: killing one never waits for it to go, as
+  // the dying process may not be scheduled for a while on a busy machine.
+  std::vector<pid_t> dyingDecoders;
   bool wantSpare = false;
   std::thread feeder;
-  std::condition_variable wake;
+  // Wakes the feeder: an eventfd, as telling a condition variable can make the
+  // game's thread wait until the feeder has been scheduled.
+  int wakeFd = -1;
   bool quitting = false;
+  bool canDisconnect = false;  // the device reports ALC_CONNECTED
+  bool lost = false;  // the output device was disconnected: nothing plays again
+  std::uint32_t lastConnectedCheckMs = 0;
 
   // Locked helpers.
   void releaseSlot(int slot);
@@ -113,9 +122,17 @@ struct SoundEngine::Impl {
   void feed(MusicPlayer::State& p);
   void finishPlay(MusicPlayer::State& p, bool mayContinue);
   bool startDecode(MusicPlayer::State& p);
+  void startWaitingPlays();
+  void checkOpening(MusicPlayer::State& p);
+  bool spawnSpare(std::unique_lock<std::mutex>& lk);
+  void checkConnected();
+  void stopEverything();
+  void retire(DecoderProcess& d) { abandonDecoder(d, dyingDecoders); }
   bool acceptReply(MusicPlayer::State& p, const DecodeReply& reply);
   void stopPlayer(MusicPlayer::State& p);
   void feederLoop();
+  void wakeFeeder();
+  void feederSleep(std::unique_lock<std::mutex>& lk, int ms);
 };
 
 }  // namespace audio

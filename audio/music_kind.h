@@ -18,6 +18,15 @@ SongFormat recogniseSong(const std::uint8_t* head, std::size_t size);
 // Reads the head of a regular file (never a device or a pipe) and recognises it.
 SongFormat recogniseSongFile(const std::string& hostPath);
 
+// Reads up to kSongHeadBytes from the start of a regular file, in one read.
+// -1 when it is missing, unreadable or not a regular file.
+int readFileHead(const std::string& hostPath, std::uint8_t (&head)[kSongHeadBytes]);
+
+// True for the common stream headers whose format and values can be checked
+// from the head alone: PCM or float WAV, FLAC, Ogg Vorbis or Opus, MP3 frames
+// or an ID3 tag. False means "ask the decoder library", not "unplayable".
+bool looksLikeStream(const std::uint8_t* head, std::size_t size);
+
 // True when the name contains ".raw", ".wav", ".mp2", ".mp3", ".wma" or ".asf"
 // anywhere, in any letter case.
 bool hasStreamMarker(const std::string& name);

@@ -1,6 +1,8 @@
 // Music players: PCM from a decoder process queued into a streaming source by
 // the engine's feeder thread. The main thread only starts, stops and steers.
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -15,8 +17,12 @@ namespace {
 constexpr int kBuffers = 6;
 constexpr int kBufferFrames = 4096;
 constexpr int kFeedPeriodMs = 5;
+// Without music the feeder still looks at the device this often.
+constexpr int kIdlePeriodMs = 100;
 // A decoder that has not answered a play in this time is taken for hung.
 constexpr int kOpenTimeoutMs = 5000;
+// Decoders a play is handed to before it gives up (one may die before answering).
+constexpr int kDecodeAttempts = 2;
 // Nor one that has sent nothing for this long while its source starves.
 constexpr std::uint32_t kStallMs = 3000;
 
@@ -69,26 +75,25 @@ void SoundEngine::deletePlayer(MusicPlayer* player) {
   }
 }
 
+// Hands a waiting play to the spare decoder. False when there is no spare or it
+// did not take the request (it died meanwhile): the play waits for the next one.
 bool SoundEngine::Impl::startDecode(MusicPlayer::State& p) {
+  if (!spare.running()) return false;
   std::vector<std::uint32_t> kinds;
   for (DecodeKind k : p.kinds) kinds.push_back(static_cast<std::uint32_t>(k));
   DecoderProcess d = spare;
   spare = DecoderProcess();
   wantSpare = true;
+  ++p.attempts;
   if (!sendDecodeRequest(d, p.path, kinds)) {
-    endDecoder(d);
-    d = spawnDecoder();
-    if (!sendDecodeRequest(d, p.path, kinds)) {
-      endDecoder(d);
-      return false;
-    }
+    retire(d);
+    return false;
   }
   p.decoder = d;
   p.phase = MusicPlayer::State::kOpening;
   p.endOfData = false;
   p.pendingUsed = 0;
   p.lastFedMs = monotonicMs();
-  wake.notify_all();
   return true;
 }
 
@@ -111,7 +116,7 @@ bool SoundEngine::Impl::acceptReply(MusicPlayer::State& p, const DecodeReply& re
 
 // Ends the play in progress. A player with a next file (the CD) goes on with it.
 void SoundEngine::Impl::finishPlay(MusicPlayer::State& p, bool mayContinue) {
-  endDecoder(p.decoder);
+  retire(p.decoder);
   if (p.source) {
     alSourceStop(p.source);
     alSourcei(p.source, AL_BUFFER, 0);
@@ -119,11 +124,12 @@ void SoundEngine::Impl::finishPlay(MusicPlayer::State& p, bool mayContinue) {
   p.freeBuffers = p.allBuffers;
   p.queued = 0;
   p.pendingUsed = 0;
-  p.waitedOpen = false;
   std::string nextPath;
   if (mayContinue && p.next && p.next(p.nextContext, nextPath)) {
     p.path = nextPath;
-    if (startDecode(p)) return;
+    p.attempts = 0;
+    p.phase = MusicPlayer::State::kStarting;  // the feeder hands it to a decoder
+    return;
   }
   p.phase = MusicPlayer::State::kIdle;
   p.paused = false;
@@ -157,7 +163,7 @@ void SoundEngine::Impl::feed(MusicPlayer::State& p) {
       p.lastFedMs = now;
     } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
       p.endOfData = true;  // the decoder finished, or died: what came still plays
-      endDecoder(p.decoder);
+      retire(p.decoder);
     } else {
       break;
     }
@@ -174,7 +180,7 @@ void SoundEngine::Impl::feed(MusicPlayer::State& p) {
   if (p.freeBuffers.empty() || p.paused) p.lastFedMs = now;
   if (!p.endOfData && now - p.lastFedMs > kStallMs) {
     p.endOfData = true;  // hung decoder: the channel ends, the game goes on
-    endDecoder(p.decoder);
+    retire(p.decoder);
   }
   if (p.paused) return;
   ALint state = AL_STOPPED;
@@ -183,95 +189,140 @@ void SoundEngine::Impl::feed(MusicPlayer::State& p) {
   if (p.endOfData && p.queued == 0) finishPlay(p, true);
 }
 
-void SoundEngine::Impl::feederLoop() {
-  std::unique_lock<std::mutex> lk(lock);
-  while (!quitting) {
-    bool active = false;
-    for (auto& player : players) {
-      MusicPlayer::State& p = *player;
-      if (p.phase == MusicPlayer::State::kOpening && !p.waitedOpen) {
-        DecodeReply reply;
-        int got = readDecodeReply(p.decoder, reply);
-        if (got > 0 && acceptReply(p, reply)) {
-          // started below
-        } else if (got != 0 || monotonicMs() - p.lastFedMs > static_cast<std::uint32_t>(kOpenTimeoutMs)) {
-          finishPlay(p, false);
-        }
-      }
-      if (p.phase == MusicPlayer::State::kPlaying) feed(p);
-      if (p.phase != MusicPlayer::State::kIdle) active = true;
-    }
-    if (wantSpare) {
-      wantSpare = false;  // a play may ask again while the lock is let go below
-      if (!spare.running()) {
-        lk.unlock();
-        DecoderProcess d = spawnDecoder();
-        lk.lock();
-        if (quitting || spare.running()) endDecoder(d);
-        else spare = d;
-      }
-    }
-    if (quitting || wantSpare) continue;
-    if (active) wake.wait_for(lk, std::chrono::milliseconds(kFeedPeriodMs));
-    else wake.wait(lk);
+// A decoder that dies before answering (a spare that died, or a crash on this
+// file) is replaced once; one that hangs is not.
+void SoundEngine::Impl::checkOpening(MusicPlayer::State& p) {
+  DecodeReply reply;
+  int got = readDecodeReply(p.decoder, reply);
+  if (got > 0) {
+    if (!acceptReply(p, reply)) finishPlay(p, false);
+  } else if (got < 0 && p.attempts < kDecodeAttempts) {
+    retire(p.decoder);
+    p.phase = MusicPlayer::State::kStarting;
+  } else if (got < 0 || monotonicMs() - p.lastFedMs > static_cast<std::uint32_t>(kOpenTimeoutMs)) {
+    finishPlay(p, false);
   }
 }
 
-bool MusicPlayer::play(const std::string& hostPath, const std::vector<DecodeKind>& kinds, bool wait) {
+void SoundEngine::Impl::startWaitingPlays() {
+  for (auto& player : players) {
+    MusicPlayer::State& p = *player;
+    if (p.phase != MusicPlayer::State::kStarting) continue;
+    if (!startDecode(p) && p.attempts >= kDecodeAttempts) finishPlay(p, false);
+  }
+}
+
+// Starts a spare decoder with the lock let go, so commands never wait for a
+// process to start. False when none could be started.
+bool SoundEngine::Impl::spawnSpare(std::unique_lock<std::mutex>& lk) {
+  wantSpare = false;  // a play may ask again while the lock is let go
+  if (spare.running()) return true;
+  lk.unlock();
+  DecoderProcess d = spawnDecoder();
+  lk.lock();
+  if (quitting || spare.running()) retire(d);
+  else spare = d;
+  return spare.running() || quitting;
+}
+
+void SoundEngine::Impl::wakeFeeder() {
+  std::uint64_t one = 1;
+  if (write(wakeFd, &one, sizeof one) < 0) {
+    // Full counter or no eventfd: the feeder still looks at least every kIdlePeriodMs.
+  }
+}
+
+namespace {
+
+// A play whose decoder has yet to answer, or to send its first buffer's worth.
+bool waitsForDecoder(const MusicPlayer::State& p) {
+  return p.decoder.fd >= 0 && (p.phase == MusicPlayer::State::kOpening ||
+                               (p.phase == MusicPlayer::State::kPlaying && p.queued == 0 && !p.paused));
+}
+
+}  // namespace
+
+// Sleeps until a play is asked for, a decoder answers, or ms have passed.
+void SoundEngine::Impl::feederSleep(std::unique_lock<std::mutex>& lk, int ms) {
+  pollfd fds[1 + 8];
+  nfds_t count = 0;
+  fds[count++] = {wakeFd, POLLIN, 0};
+  for (auto& p : players)
+    if (waitsForDecoder(*p) && count < sizeof fds / sizeof fds[0]) fds[count++] = {p->decoder.fd, POLLIN, 0};
+  lk.unlock();
+  if (poll(fds, count, ms) > 0 && (fds[0].revents & POLLIN)) {
+    std::uint64_t wakes;
+    if (read(wakeFd, &wakes, sizeof wakes) < 0) {
+      // Another round drains it.
+    }
+  }
+  lk.lock();
+}
+
+void SoundEngine::Impl::feederLoop() {
+  std::unique_lock<std::mutex> lk(lock);
+  while (!quitting) {
+    checkConnected();
+    if (!dyingDecoders.empty()) reapDecoders(dyingDecoders, false);
+    bool active = false, starting = false, waiting = false;
+    for (auto& player : players) {
+      MusicPlayer::State& p = *player;
+      if (p.phase == MusicPlayer::State::kOpening) checkOpening(p);
+      if (p.phase == MusicPlayer::State::kPlaying) feed(p);
+      starting = starting || p.phase == MusicPlayer::State::kStarting;
+      waiting = waiting || waitsForDecoder(p);
+      active = active || p.phase != MusicPlayer::State::kIdle;
+    }
+    if (starting) {
+      if (spawnSpare(lk)) {
+        startWaitingPlays();
+      } else {
+        for (auto& player : players)  // no decoder can run at all
+          if (player->phase == MusicPlayer::State::kStarting) finishPlay(*player, false);
+      }
+      continue;
+    }
+    // The next spare starts once the plays just begun have their first sound.
+    if (wantSpare && !waiting) {
+      spawnSpare(lk);
+      continue;
+    }
+    feederSleep(lk, active ? kFeedPeriodMs : kIdlePeriodMs);
+  }
+}
+
+bool MusicPlayer::play(const std::string& hostPath, const std::vector<DecodeKind>& kinds) {
   SoundEngine::Impl& e = *state_->engine;
   State& p = *state_;
-  std::unique_lock<std::mutex> lk(e.lock);
-  e.stopPlayer(p);
-  if (p.allBuffers.empty()) return false;
-  if (p.onEngineChannel) {
-    int slot = e.claimSlot();
-    if (slot < 0) return false;
-    Slot& s = e.slots[slot];
-    e.freeMask &= ~(1u << slot);
-    ++s.play;
-    s.use = Slot::kStream;
-    s.stream = &p;
-    s.paused = false;
-    if (s.alBuffer) alSourcei(s.source, AL_BUFFER, 0);  // a stopped sound's buffer
-    s.forgetSourceState();
-    p.ref = ChannelRef{slot, s.play};
-    p.source = s.source;
-  } else {
-    p.source = p.ownSource;
-    if (!p.source) return false;
-  }
-  p.path = hostPath;
-  p.kinds = kinds;
-  p.paused = false;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    p.waitedOpen = wait;
-    if (!e.startDecode(p)) break;
-    if (!wait) return true;
-    // The feeder leaves a player alone while its play waits here.
-    DecoderProcess decoder = p.decoder;
-    lk.unlock();
-    DecodeReply reply;
-    int got = 0;
-    std::uint32_t start = monotonicMs();
-    while (got == 0 && monotonicMs() - start < static_cast<std::uint32_t>(kOpenTimeoutMs)) {
-      waitReadable(decoder, kOpenTimeoutMs);
-      got = readDecodeReply(decoder, reply);
+  {
+    std::lock_guard<std::mutex> hold(e.lock);
+    e.stopPlayer(p);
+    if (p.allBuffers.empty() || e.lost) return false;
+    if (p.onEngineChannel) {
+      int slot = e.claimSlot();
+      if (slot < 0) return false;
+      Slot& s = e.slots[slot];
+      e.freeMask &= ~(1u << slot);
+      ++s.play;
+      s.use = Slot::kStream;
+      s.stream = &p;
+      s.paused = false;
+      if (s.alBuffer) alSourcei(s.source, AL_BUFFER, 0);  // a stopped sound's buffer
+      s.forgetSourceState();
+      p.ref = ChannelRef{slot, s.play};
+      p.source = s.source;
+    } else {
+      p.source = p.ownSource;
+      if (!p.source) return false;
     }
-    lk.lock();
-    p.waitedOpen = false;
-    if (got > 0) {
-      if (!e.acceptReply(p, reply)) break;
-      e.feed(p);
-      e.wake.notify_all();
-      return true;
-    }
-    // Gone before answering (a spare that died, or a crash on this file): one
-    // more try with a fresh decoder. A hang is not tried again.
-    endDecoder(p.decoder);
-    if (got == 0) break;
+    p.path = hostPath;
+    p.kinds = kinds;
+    p.paused = false;
+    p.attempts = 0;
+    p.phase = State::kStarting;
   }
-  e.finishPlay(p, false);
-  return false;
+  e.wakeFeeder();
+  return true;
 }
 
 void MusicPlayer::stop() {

@@ -28,7 +28,7 @@ bool decodeOpen(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes, Pcm&
   out.channels = std::min(info.channels, 2);
   out.samples.clear();
   std::int64_t expected = std::min<std::int64_t>({info.frames, kMaxSampleFrames, fileBytes * 16 / info.channels});
-  std::vector<std::int16_t> chunk;
+  std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>> chunk;
   std::int64_t total = 0;
   try {
     if (expected > 0) out.samples.reserve(static_cast<std::size_t>(expected) * out.channels);

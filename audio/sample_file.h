@@ -1,7 +1,9 @@
 // Decoding a whole sound file into 16-bit PCM in memory with libsndfile.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sf_private_tag;
@@ -15,10 +17,31 @@ constexpr int kMinSampleRate = 1;
 constexpr int kMaxSampleRate = 384000;
 constexpr std::int64_t kMaxSampleFrames = 16 << 20;  // about 6 minutes at 44.1 kHz
 
+// Leaves new elements uninitialised: decoded samples overwrite them at once, so
+// zero-filling a buffer of many megabytes first would only cost time.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 struct Pcm {
   int rate = 0;
   int channels = 0;  // 1 or 2: more channels are mixed down to two
-  std::vector<std::int16_t> samples;  // interleaved
+  std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>> samples;  // interleaved
   std::int64_t frames() const { return channels ? static_cast<std::int64_t>(samples.size()) / channels : 0; }
 };
 

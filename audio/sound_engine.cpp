@@ -2,8 +2,12 @@
 #include "audio/sound_engine.h"
 
 #include <AL/alext.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -140,6 +144,7 @@ SoundEngine* engineOn(ALCdevice* device, ALCcontext* context) {
   auto* impl = new SoundEngine::Impl;
   impl->device = device;
   impl->context = context;
+  impl->canDisconnect = alcIsExtensionPresent(device, "ALC_EXT_disconnect") == ALC_TRUE;
   alGetError();
   for (int i = 0; i < kEngineChannels; ++i) {
     Slot& s = impl->slots[i];
@@ -151,7 +156,13 @@ SoundEngine* engineOn(ALCdevice* device, ALCcontext* context) {
     impl->freeMask |= 1u << i;
   }
   SoundEngine* engine = SoundEngine::create(impl);
+  impl->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   impl->feeder = std::thread([impl] { impl->feederLoop(); });
+  // The feeder keeps half a second queued: it can wait for the game's thread to
+  // finish its time slice instead of taking the processor from it each time a
+  // play wakes it.
+  sched_param batch = {};
+  pthread_setschedparam(impl->feeder.native_handle(), SCHED_BATCH, &batch);
   return engine;
 }
 
@@ -159,14 +170,47 @@ SoundEngine* engineOn(ALCdevice* device, ALCcontext* context) {
 
 SoundEngine::SoundEngine(Impl* impl) : impl_(impl) {}
 
+// Called by the feeder at every round; the device is asked at most this often.
+constexpr std::uint32_t kConnectedCheckMs = 50;
+
+void SoundEngine::Impl::checkConnected() {
+  if (lost || !canDisconnect) return;
+  std::uint32_t now = monotonicMs();
+  if (now - lastConnectedCheckMs < kConnectedCheckMs) return;
+  lastConnectedCheckMs = now;
+  ALCint connected = ALC_TRUE;
+  alcGetIntegerv(device, ALC_CONNECTED, 1, &connected);
+  if (connected) return;
+  lost = true;
+  stopEverything();
+}
+
+// After the device is gone: music ends, every channel is free and every
+// reference stale, so the commands go on working and do nothing.
+void SoundEngine::Impl::stopEverything() {
+  for (auto& p : players) stopPlayer(*p);
+  for (int i = 0; i < kEngineChannels; ++i) {
+    Slot& s = slots[i];
+    if (!s.source) continue;
+    alSourceStop(s.source);
+    if (s.use != Slot::kFree) releaseSlot(i);
+  }
+}
+
+bool SoundEngine::deviceLost() {
+  std::lock_guard<std::mutex> hold(impl_->lock);
+  return impl_->lost;
+}
+
 SoundEngine::~SoundEngine() {
   Impl& e = *impl_;
   {
     std::lock_guard<std::mutex> hold(e.lock);
     e.quitting = true;
   }
-  e.wake.notify_all();
+  e.wakeFeeder();
   if (e.feeder.joinable()) e.feeder.join();
+  if (e.wakeFd >= 0) close(e.wakeFd);
   for (auto& p : e.players) {
     endDecoder(p->decoder);
     if (p->source) resetSource(p->source);
@@ -175,6 +219,7 @@ SoundEngine::~SoundEngine() {
   }
   e.players.clear();
   endDecoder(e.spare);
+  reapDecoders(e.dyingDecoders, true);
   for (Slot& s : e.slots) {
     if (!s.source) continue;
     resetSource(s.source);
@@ -194,6 +239,7 @@ Sample* SoundEngine::loadSample(const std::string& hostPath) {
   Pcm pcm;
   if (!decodeSoundFile(hostPath, pcm)) return nullptr;
   std::lock_guard<std::mutex> hold(impl_->lock);
+  if (impl_->lost) return nullptr;
   alGetError();
   ALuint buffer = 0;
   alGenBuffers(1, &buffer);
@@ -274,7 +320,7 @@ int SoundEngine::Impl::claimSlot() {
 ChannelRef SoundEngine::play(Sample* sample) {
   Impl& e = *impl_;
   std::lock_guard<std::mutex> hold(e.lock);
-  int i = e.claimSlot();
+  int i = e.lost ? -1 : e.claimSlot();
   if (i < 0) return ChannelRef();
   Slot& s = e.slots[i];
   e.freeMask &= ~(1u << i);

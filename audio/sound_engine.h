@@ -77,6 +77,10 @@ class SoundEngine {
   MusicPlayer* newPlayer(bool onEngineChannel);
   void deletePlayer(MusicPlayer* player);
 
+  // True once the output device is gone (unplugged, or its output failed):
+  // from then on loads and plays fail and nothing plays.
+  bool deviceLost();
+
   // For tests and diagnostics: engine channels in use right now.
   int busyChannels();
 
@@ -100,10 +104,11 @@ class MusicPlayer {
   // What happens when a decode ends: the next file to play, or false to stop.
   using NextFile = bool (*)(void* context, std::string& hostPath);
 
-  // Starts decoding the file with the first kind that accepts it. With wait, the
-  // call returns once the decoder has answered (false: nothing accepted it);
-  // without, it returns at once and a refusal simply ends the play.
-  bool play(const std::string& hostPath, const std::vector<DecodeKind>& kinds, bool wait);
+  // Starts decoding the file with the first kind that accepts it. Returns at
+  // once: the feeder thread hands the file to a decoder process, and a file no
+  // kind accepts, or a decoder that fails, simply ends the play. False only
+  // when there is no channel or source to play on.
+  bool play(const std::string& hostPath, const std::vector<DecodeKind>& kinds);
   void stop();
   void setPaused(bool paused);
   void setVolume(int volume);  // engine scale

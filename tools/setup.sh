@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake g++-multilib gcc-multilib pkg-config
   googletest xvfb x11-apps x11-utils xdotool binutils-mingw-w64-i686 clang libclang-rt-14-dev
-  dpkg-dev groff-base shared-mime-info
+  dpkg-dev groff-base shared-mime-info python3
   libsdl2-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
   libenet-dev:i386
   libfreetype-dev:i386 libfontconfig-dev:i386 fonts-liberation

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -62,6 +63,50 @@ TEST(SongHeaders, StreamMarkersAnywhereInAnyCase) {
     EXPECT_FALSE(hasStreamMarker(name)) << name;
 }
 
+namespace {
+
+bool streamHead(const std::string& bytes) {
+  return looksLikeStream(reinterpret_cast<const std::uint8_t*>(bytes.data()), std::min<std::size_t>(bytes.size(), kSongHeadBytes));
+}
+
+std::string corpusFile(const std::string& name) {
+  return krtest::readFile(std::string(KR_SOURCE_DIR) + "/tests/corpus/audio/" + name);
+}
+
+}  // namespace
+
+// PlayMusic checks these formats from the head alone; anything else goes to the
+// decoder library's header parser, and a damaged header never takes the fast way.
+TEST(StreamHeaders, CommonFormatsAreKnownFromTheirHeadAlone) {
+  for (const char* name : {"seed_stereo.wav", "seed_mono.wav", "seed_float.wav", "seed_six.wav", "seed.flac", "seed.ogg"})
+    EXPECT_TRUE(streamHead(corpusFile(name))) << name;
+  // Formats left to the library's parser.
+  for (const char* name : {"seed.aiff", "seed.au", "seed_adpcm.wav"}) EXPECT_FALSE(streamHead(corpusFile(name))) << name;
+  krtest::TempDir dir;
+  audiotest::writeTone(dir.file("tone.mp3"), SF_FORMAT_MPEG, 440, 0.3);
+  EXPECT_TRUE(streamHead(krtest::readFile(dir.file("tone.mp3"))));
+
+  std::string wav = corpusFile("seed_stereo.wav");
+  ASSERT_GT(wav.size(), 44u);
+  ASSERT_EQ(wav.substr(12, 4), "fmt ");
+  auto patched = [&](std::size_t at, std::string bytes) { return std::string(wav).replace(at, bytes.size(), bytes); };
+  EXPECT_FALSE(streamHead(patched(22, std::string("\0\0", 2)))) << "no channels";
+  EXPECT_FALSE(streamHead(patched(24, std::string("\0\0\0\0", 4)))) << "zero rate";
+  EXPECT_FALSE(streamHead(patched(24, "\xff\xff\xff\x7f"))) << "absurd rate";
+  EXPECT_FALSE(streamHead(patched(20, "\x34\x12"))) << "unknown format tag";
+  EXPECT_FALSE(streamHead(patched(0, "RIFX"))) << "big-endian";
+  EXPECT_FALSE(streamHead(wav.substr(0, 30))) << "format chunk cut off";
+  EXPECT_FALSE(streamHead(patched(16, "\xff\xff\xff\x7f"))) << "chunk size past the head";
+  EXPECT_FALSE(streamHead("OggS" + std::string(200, '\x55')));
+  EXPECT_FALSE(streamHead("fLaC" + std::string(200, '\x55')));
+  EXPECT_FALSE(streamHead(std::string("ID3\x03\0\0\x80\0\0\0", 10) + std::string(100, '\0'))) << "size not syncsafe";
+  EXPECT_FALSE(streamHead(std::string("\xff\xfb\xf0\x64", 4) + std::string(2000, '\0'))) << "bitrate index 15";
+  EXPECT_FALSE(streamHead(std::string("\xff\xfb\x90\x64", 4) + std::string(2000, '\0'))) << "no second frame";
+  EXPECT_FALSE(streamHead(""));
+
+  EXPECT_FALSE(streamHead(patched(16, "\x11"))) << "odd format chunk size";
+}
+
 TEST(EngineScale, VolumesAndPansAreClampedAndNaNIsIgnored) {
   int v = -1;
   EXPECT_TRUE(volumeScale(0.5f, v));
@@ -99,6 +144,30 @@ TEST(EngineScale, SixChannelsMixDownToTwo) {
   downmixToStereo(three, 3, 1, out);
   EXPECT_EQ(out[0], 200);
   EXPECT_EQ(out[1], 50);
+}
+
+// Samples are decoded into memory that is not cleared first: what the file
+// holds comes out exactly, and nothing past its end, whatever the header claims.
+TEST(SampleDecoding, AnOverclaimingDataChunkGivesWhatIsThereExactly) {
+  auto le = [](std::uint32_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+    return s;
+  };
+  const int frames = 3000;
+  std::string data;
+  for (int i = 0; i < frames * 2; ++i) data += le(static_cast<std::uint16_t>(i * 7 - 9000), 2);
+  for (std::uint32_t claim : {static_cast<std::uint32_t>(data.size()), 1u << 20, 0x7FFFFFF0u}) {
+    std::string wav = "RIFF" + le(36 + claim, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(22050, 4) +
+                      le(22050 * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(claim, 4) + data;
+    Pcm pcm;
+    ASSERT_TRUE(decodeSoundBytes(reinterpret_cast<const std::uint8_t*>(wav.data()), wav.size(), pcm)) << claim;
+    EXPECT_EQ(pcm.rate, 22050);
+    ASSERT_EQ(pcm.channels, 2);
+    ASSERT_EQ(pcm.frames(), frames) << claim;
+    for (int i = 0; i < frames * 2; ++i)
+      ASSERT_EQ(pcm.samples[i], static_cast<std::int16_t>(i * 7 - 9000)) << claim << " sample " << i;
+  }
 }
 
 // Set only in sanitizer builds: allocations made between them are not leaks.

@@ -1,10 +1,13 @@
 // Failing decoders, bad files and values, shutdown and running without a device.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "tests/audio/audio_files.h"
@@ -70,6 +73,32 @@ TEST(AudioRobustness, CrashedAndHungDecodersEndOnlyTheirChannel) {
   ASSERT_TRUE(ended(r)) << r.err;
   EXPECT_EQ(r.logs(), (Lines{"crashEnded=1", "next=1", "nextEnded=1", "hangEnded=1", "again=1", "againEnded=1",
                              "replayed=1", "done"}));
+}
+
+TEST(AudioRobustness, DecoderFailuresAfterPlayMusicReturnsEndTheChannelLater) {
+  TempDir dir;
+  writeTone(dir.file("a.wav"), SF_FORMAT_WAV, 300, 4.0);
+  writeFile(dir.file("tune.mod"), trackerSong());
+  // A sound Ogg page header over a Vorbis header whose body is garbage.
+  writeTone(dir.file("good.ogg"), SF_FORMAT_OGG, 400, 0.5);
+  std::string ogg = readFile(dir.file("good.ogg"));
+  ASSERT_GT(ogg.size(), 200u);
+  for (std::size_t i = 58; i < ogg.size(); ++i) ogg[i] = static_cast<char>(i * 7919);
+  writeFile(dir.file("broken.ogg"), ogg);
+  // Stops every decoder process of the game (the spare the song will get).
+  writeFile(dir.file("stop.sh"),
+            "for p in $(cat /proc/$2/task/*/children); do\n"
+            "  case \"$(readlink /proc/$p/exe)\" in *krdecode) kill -$1 $p;; esac\n"
+            "done\n");
+  RunOptions options;
+  options.timeoutMs = 30000;
+  RunResult r = runModuleIn("audio_late_failure", dir, options);
+  ASSERT_TRUE(ended(r)) << r.err;
+  EXPECT_EQ(r.logs(), (Lines{"quick=1", "playing=1", "brokenEnded=1", "songEnded=1", "again=1", "againEnded=1",
+                             "done"}));
+  for (int i = 0; i < 50 && decodersAlive(dir.path()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(decodersAlive(dir.path()), 0);
 }
 
 TEST(AudioRobustness, BadFilesNamesValuesAndHandles) {
@@ -180,4 +209,37 @@ TEST(AudioRobustness, WithoutAnyDeviceEveryCommandDoesNothing) {
   RunResult r = runModuleIn("audio_no_device", dir, options);
   ASSERT_TRUE(ended(r)) << r.err;
   EXPECT_EQ(r.logs(), (Lines{"load=0", "music=0", "cdPlaying=1", "done"}));
+}
+
+// The wave backend records into a 256 KiB file system: after about a second and
+// a half of output its writes fail and OpenAL Soft reports the device gone.
+TEST(AudioRobustness, ADeviceLostMidRunLeavesEveryCommandWorkingAndSilent) {
+  TempDir dir;
+  writeTone(dir.file("loop.wav"), SF_FORMAT_WAV, 300, 0.2, 44100, 1, 0.01);
+  writeTone(dir.file("long.wav"), SF_FORMAT_WAV, 300, 10.0);
+  writeTone(dir.file("other.wav"), SF_FORMAT_WAV, 400, 1.0);
+  writeTone(dir.file("track01.wav"), SF_FORMAT_WAV, 500, 10.0);
+  std::string small = dir.file("small");
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs to fill (" << strerror(errno) << ")";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{small};
+  RunOptions options;
+  options.env = {"ALSOFT_DRIVERS=wave", waveConfig(dir.file("alsoft.conf"), small + "/out.wav")};
+  auto start = std::chrono::steady_clock::now();
+  RunResult r = runModuleIn("audio_device_lost", dir, options);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(ended(r)) << r.err;
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.errContains("Error writing")) << r.err;  // the device really failed
+  EXPECT_EQ(r.logs(), (Lines{"started=1", "soundEnded=1", "musicEnded=1", "play=0", "load=0", "cachedMusic=0",
+                             "newMusic=0", "cd=1", "cdPlaying=1", "channels=0", "done"}));
+  EXPECT_LT(seconds, 10.0);
+  EXPECT_FALSE(r.errContains("not closed")) << r.err;
+  for (int i = 0; i < 50 && decodersAlive(dir.path()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(decodersAlive(dir.path()), 0);
 }

@@ -7,7 +7,7 @@ void bench_mark(int phase, int value);
 static const char* const kMusic[] = {"m0.wav", "m1.wav", "m2.wav", "m3.flac", "m4.wav", "m5.flac"};
 
 void __MAIN(void) {
-  for (int i = 0; i < 5; i++) {
+  for (int i = 0; i < 15; i++) {
     bench_mark(10, 0);
     int s = _floadsound(S("ten.wav"));
     bench_mark(11, s);
