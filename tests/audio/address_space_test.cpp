@@ -30,17 +30,21 @@ class AddressSpaceUsedUp {
     taken_.reserve(16384);  // no allocation while the space is full
     for (std::size_t size = 1u << 30; size >= (64u << 10); size /= 2)
       while (void* p = reserve(size)) taken_.push_back({p, size});
-    int given = 0;
-    for (std::size_t i = 0; i < taken_.size() && given < 4; ++i) {
-      if (taken_[i].size < (32u << 20)) continue;
-      munmap(static_cast<char*>(taken_[i].at) + (8u << 20), 3u << 20);
-      ++given;
+    // Each piece given back splits its mapping in two: whatever is placed in
+    // the hole meanwhile (a thread's stack, the allocator's blocks) stays.
+    constexpr std::size_t kHead = 8u << 20, kPiece = 3u << 20;
+    std::size_t count = taken_.size();
+    for (std::size_t i = 0; i < count && given_ < 4; ++i) {
+      const Mapping whole = taken_[i];
+      if (whole.size < (32u << 20)) continue;
+      char* at = static_cast<char*>(whole.at);
+      munmap(at + kHead, kPiece);
+      taken_[i].size = kHead;
+      taken_.push_back({at + kHead + kPiece, whole.size - kHead - kPiece});
+      ++given_;
     }
-    given_ = given;
   }
   ~AddressSpaceUsedUp() {
-    // The pieces given back are inside the big mappings: unmapping the whole
-    // range again is harmless.
     for (const Mapping& m : taken_) munmap(m.at, m.size);
   }
   bool full() const {
