@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "tests/support/module_runner.h"
@@ -65,7 +67,8 @@ struct Figures {
   double pingpongMs, streamMs, bigMs, idleNs;
 };
 
-Figures plainPair(int port) {
+// pingOnly: the round trips alone, for the repeated ping-pong rounds.
+Figures plainPair(int port, bool pingOnly = false) {
   pid_t child = fork();
   if (child == 0) plainServer(port);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -85,6 +88,13 @@ Figures plainPair(int port) {
     waitKind(client, 1);
   }
   f.pingpongMs = msSince(t);
+  if (pingOnly) {
+    sendKind(peer, 9, 1);
+    enet_host_flush(client);
+    waitpid(child, nullptr, 0);
+    enet_host_destroy(client);
+    return f;
+  }
   t = Clock::now();
   for (int i = 0; i < 100000; ++i) {
     sendKind(peer, 2, 33);
@@ -151,7 +161,20 @@ int main() {
   std::printf("1 MiB message: runtime %.1f ms, ENet pair %.1f ms\n", big / 10, plain.bigMs / 10);
   std::printf("idle poll: RecvNetMsg %.1f ns, enet_host_service(0) %.1f ns\n", idleNs, plain.idleNs);
   krbench::Targets targets;
-  targets.atLeast("ping-pong round trips per second", pingpong > 0 ? plain.pingpongMs / pingpong : 0, 0.75);
+  // Round trips are dominated by how soon each process gets a processor, which
+  // drifts with the machine's load: rounds of the two pairs alternate, and the
+  // median of the round ratios is the figure.
+  std::vector<double> ratios;
+  for (int round = 0; round < 7; ++round) {
+    double plainMs = plainPair(port + 7, true).pingpongMs;
+    auto ping = runTogether({{"net_bench_server", 0}, {"net_bench_ping", 300}}, port + 32 + round * 8);
+    double ms = logged(ping[1], "pingpong_2000_ms");
+    ratios.push_back(ms > 0 ? plainMs / ms : 0);
+    std::printf("ping-pong round %d: runtime %.0f round trips/s, ENet pair %.0f/s, ratio %.2f\n", round + 1,
+                ms > 0 ? 2000 / ms * 1000 : 0, 2000 / plainMs * 1000, ratios.back());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  targets.atLeast("ping-pong round trips per second (median)", ratios[ratios.size() / 2], 0.75);
   targets.atLeast("100,000 messages: throughput", stream > 0 ? plain.streamMs / stream : 0, 0.80);
   targets.atMost("1 MiB message: time", big > 0 ? big / plain.bigMs : 1e9, 1.25);
   targets.atMost("idle RecvNetMsg / idle enet_host_service", idleNs > 0 ? idleNs / plain.idleNs : 1e9, 0.50);

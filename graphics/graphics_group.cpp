@@ -1,4 +1,5 @@
 // The graphics and images group: registration table, init and shutdown.
+#include "graphics/dialog_face.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/text_commands.h"
 #include "images/images_commands.h"
@@ -106,6 +107,7 @@ const CommandEntry kGraphicsCommands[] = {
 // Image state is reset before the display opens: opening releases what a
 // previous run left.
 bool initGroup() {
+  installDialogFace();
   img::init();
   return init();
 }

@@ -5,8 +5,7 @@
 
 #include <enet/enet.h>
 
-#include <sched.h>
-
+#include <chrono>
 #include <memory>
 #include <new>
 #include <string>
@@ -42,6 +41,7 @@ struct GroupState {
   std::unordered_map<int, NetPlayer> players;
   CurrentMessage current;
   std::uint32_t emptyPolls = 0;
+  std::chrono::steady_clock::time_point pollsAgo;  // at the last 16th empty poll
 };
 
 GroupState* gState = nullptr;
@@ -203,9 +203,16 @@ int recvNetMsg() {
   // Only what was queued when the call began: a flood cannot hold up the frame.
   std::uint32_t available = s.session->queued();
   if (available == 0) {
-    // A program spinning on an empty queue would starve the network thread on
-    // a busy machine: every 16th empty poll in a row gives the processor up.
-    if (++s.emptyPolls % 16 == 0) sched_yield();
+    // 16 empty polls in a row within a millisecond are a program waiting for
+    // the network: it then reads the socket itself every 16th poll, as a
+    // spinning program would otherwise keep the processor from the network
+    // thread that fills its queue. The other polls read one atomic.
+    if (++s.emptyPolls % 16 == 0) {
+      auto now = std::chrono::steady_clock::now();
+      bool waiting = now - s.pollsAgo < std::chrono::milliseconds(1);
+      s.pollsAgo = now;
+      if (waiting) s.session->receiveHere();
+    }
     return 0;
   }
   s.emptyPolls = 0;

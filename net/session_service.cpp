@@ -8,7 +8,13 @@
 // port cannot be used to amplify traffic towards a forged address.
 #include "net/session_service.h"
 
+#include <arpa/inet.h>
 #include <enet/enet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +38,9 @@ constexpr int kSearchMs = 2000;
 constexpr int kHandshakeMs = 2000;
 constexpr int kFlushMs = 2000;
 constexpr std::uint32_t kSocketFailureMs = 5000;
+constexpr std::uint32_t kGameReceivingMs = 4;  // the game read the socket this recently
+constexpr long kAwaitTrafficUs = 1000;         // longest sleep of a game waiting on the queue
+constexpr enet_uint32 kRecentTrafficMs = 20;    // a peer that spoke this recently is likely to again
 
 enum Kind : std::uint8_t {
   kHello = 1,    // joiner to host: version, game name (empty with kHelloListed)
@@ -132,6 +141,35 @@ void sendBytes(ENetPeer* peer, const std::string& bytes) {
   if (packet && enet_peer_send(peer, 0, packet) != 0) enet_packet_destroy(packet);
 }
 
+// True when no interface this machine could reach the address through is up:
+// the interface that owns it (the loopback one for 127/8, a local network's
+// for an address inside it), or any non-loopback one for an address beyond a
+// gateway. Addresses stay on an interface that goes down, so they still tell
+// which one it was.
+bool cutOffFrom(std::uint32_t hostNetOrder) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  std::uint32_t target = ntohl(hostNetOrder);
+  bool loopbackTarget = target >> 24 == 127;
+  bool owned = false, ownerUp = false, anyUp = false;
+  for (ifaddrs* i = list; i; i = i->ifa_next) {
+    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+    bool up = (i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING);
+    bool loopback = i->ifa_flags & IFF_LOOPBACK;
+    std::uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr);
+    std::uint32_t mask =
+        i->ifa_netmask ? ntohl(reinterpret_cast<sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr) : 0xFFFFFFFFu;
+    bool owner = loopbackTarget ? loopback : !loopback && (address & mask) == (target & mask);
+    if (owner) {
+      owned = true;
+      ownerUp |= up;
+    }
+    if (!loopback && up) anyUp = true;
+  }
+  freeifaddrs(list);
+  return owned ? !ownerUp : !anyUp;
+}
+
 }  // namespace
 
 std::uint16_t gamePortBase() {
@@ -214,7 +252,7 @@ std::unique_ptr<SessionService> SessionService::join(const std::string& gameName
     }
     {
       std::lock_guard<std::mutex> g(s->lock_);
-      s->serviceOnce(10);
+      s->serviceAndPublish(10);
     }
     if (pump) pump();
   }
@@ -253,7 +291,7 @@ bool SessionService::waitJoined(const std::function<void()>& pump, std::uint32_t
   for (;;) {
     {
       std::lock_guard<std::mutex> g(lock_);
-      serviceOnce(5);
+      serviceAndPublish(5);
       if (joinState_ == JoinState::Refused) return false;
       if (joinState_ == JoinState::Welcomed && pendingMeets_ == 0) break;
       if (!before(deadline)) {
@@ -285,7 +323,7 @@ bool SessionService::search(int waitMs, std::vector<FoundGame>* found) {
   while (before(deadline)) {
     {
       std::lock_guard<std::mutex> g(s.lock_);
-      s.serviceOnce(10);
+      s.serviceAndPublish(10);
     }
   }
   s.listing_ = nullptr;
@@ -306,28 +344,42 @@ void SessionService::stopThread() {
 void SessionService::networkLoop() {
   std::uint32_t nextSweep = nowMs() + 1000;
   while (!stopping_.load(std::memory_order_relaxed)) {
-    {
+    // While the game waits on the queue it reads the socket itself; waking
+    // here for every datagram would only take a processor from it.
+    std::uint32_t sinceGame = nowMs() - gameReceivedAt_.load(std::memory_order_relaxed);
+    bool gameReading = sinceGame < kGameReceivingMs;
+    if (!gameReading || !before(nextSweep)) {
       std::lock_guard<std::mutex> g(lock_);
-      serviceOnce(0);
+      if (!gameReading) serviceOnce(0);
       if (!before(nextSweep)) {
         dropStrangers();
         nextSweep = nowMs() + 1000;
       }
+      // Published last, under the lock, so arrivals keep their order whichever
+      // thread read them; a game answering at once waits only for this.
+      if (!arrived_.empty()) {
+        publish(arrived_);
+        arrived_.clear();
+      }
     }
-    if (lost_) {
+    if (gameReading) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kGameReceivingMs - sinceGame));
+    } else if (lost_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a failed socket answers at once
-      continue;
+    } else {
+      enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
+      enet_socket_wait(host_->socket, &condition, 5);
     }
-    enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
-    enet_socket_wait(host_->socket, &condition, 5);
   }
 }
 
 bool SessionService::serviceOnce(int timeoutMs) {
   ENetEvent event;
   int result = enet_host_service(host_, &event, static_cast<enet_uint32>(timeoutMs));
-  // Bounded, so a flood cannot keep the lock from the game for long; the next
-  // event is only taken when it will be handled.
+  // One service reads every datagram waiting (acknowledging them); the rest of
+  // its events are dispatched without touching the socket again. Bounded, so a
+  // flood cannot keep the lock from the game for long.
+  bool handledAny = result > 0;
   for (int handled = 1; result > 0; ++handled) {
     switch (event.type) {
       case ENET_EVENT_TYPE_CONNECT:
@@ -344,8 +396,9 @@ bool SessionService::serviceOnce(int timeoutMs) {
         break;
     }
     if (handled == 2000) break;
-    result = enet_host_service(host_, &event, 0);
+    result = enet_host_check_events(host_, &event);
   }
+  if (handledAny) enet_host_flush(host_);  // answers queued by the handlers
   // One bad datagram (an oversized one is cut short and refused) fails a single
   // service; only a socket that fails every time for a while is a lost session.
   if (result >= 0) {
@@ -356,6 +409,16 @@ bool SessionService::serviceOnce(int timeoutMs) {
     push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
   }
   return result >= 0;
+}
+
+// A service pass that publishes what it produced (lock held).
+bool SessionService::serviceAndPublish(int timeoutMs) {
+  bool ok = serviceOnce(timeoutMs);
+  if (!arrived_.empty()) {
+    publish(arrived_);
+    arrived_.clear();
+  }
+  return ok;
 }
 
 void SessionService::handleConnect(ENetPeer* peer, std::uint32_t data) {
@@ -404,6 +467,12 @@ void SessionService::handleConnect(ENetPeer* peer, std::uint32_t data) {
 void SessionService::handleDisconnect(ENetPeer* peer) {
   auto* state = static_cast<PeerState*>(peer->data);
   if (!state) return;
+  // A member that went silent without a word: dead, or this machine cut off.
+  // Only in the second case is the session lost (and nobody else reported).
+  if (state->member && !lost_ && mySeq_ != 0 && cutOffFrom(peer->address.host)) {
+    lost_ = true;
+    push(NetEvent{NetEvent::SessionLost, -1, 0, 0, {}});
+  }
   if (state->member) memberGone(peer);
   if (state->toHost && joinState_ == JoinState::Connecting) joinState_ = JoinState::Refused;
   if (state->meetPending && pendingMeets_ > 0) --pendingMeets_;
@@ -557,7 +626,7 @@ void SessionService::memberGone(ENetPeer* peer) {
   if (owned != remoteByOwner_.end()) {
     for (int id : owned->second) {
       players_.erase(id);
-      push(NetEvent{NetEvent::PlayerLeft, id, 0, 0, {}});
+      if (!lost_) push(NetEvent{NetEvent::PlayerLeft, id, 0, 0, {}});
     }
     remoteByOwner_.erase(owned);
   }
@@ -628,15 +697,76 @@ void SessionService::dropStrangers() {
   }
 }
 
-void SessionService::push(NetEvent&& event) {
+void SessionService::push(NetEvent&& event) { arrived_.push_back(std::move(event)); }
+
+void SessionService::publish(std::vector<NetEvent>& events) {
   std::lock_guard<std::mutex> g(queueLock_);
-  std::size_t bytes = event.data.size() + 32;
-  if (queue_.size() >= kMaxQueuedEvents || queuedBytes_ + bytes > kMaxQueuedBytes) {
-    if (event.kind == NetEvent::Message) return;  // notices are kept: they are few and small
+  for (NetEvent& event : events) {
+    std::size_t bytes = event.data.size() + 32;
+    if (queue_.size() >= kMaxQueuedEvents || queuedBytes_ + bytes > kMaxQueuedBytes) {
+      if (event.kind == NetEvent::Message) continue;  // notices are kept: they are few and small
+    }
+    queuedBytes_ += bytes;
+    queue_.push_back(std::move(event));
   }
-  queuedBytes_ += bytes;
-  queue_.push_back(std::move(event));
   queued_.store(static_cast<std::uint32_t>(queue_.size()), std::memory_order_release);
+}
+
+void SessionService::receiveHere() {
+  if (lost_) return;
+  std::uint32_t now = nowMs();
+  // Traffic due (seen at the last service): sleep first, service after, so the
+  // processor is free the moment the other end is woken by what we sent.
+  bool expecting = trafficDue_;
+  if (!expecting) {
+    // A full service (timers, resends) once a millisecond; in between only a
+    // look at the socket, a fraction of the cost.
+    if (now == lastHereMs_) {
+      pollfd socket{host_->socket, POLLIN, 0};
+      if (poll(&socket, 1, 0) <= 0) {
+        if (++idleWaits_ % 16 == 0) sched_yield();  // the other end may want this processor
+        return;
+      }
+    }
+    if (!serviceHere()) return;
+    expecting = trafficDue_ && queued() == 0;
+  }
+  // Sleeping until it comes costs less than spinning, and a sleeper is woken
+  // at once where a spinner waits for its turn on the processor. An
+  // acknowledgement alone wakes it; the answer behind it is slept for too.
+  // Every pass services, the last one (the wait over) too, so timers run.
+  auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kAwaitTrafficUs);
+  while (expecting) {
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
+    pollfd socket{host_->socket, POLLIN, 0};
+    timespec bound{0, static_cast<long>(std::max<std::int64_t>(left.count(), 0))};
+    bool arrived = left.count() > 0 && ppoll(&socket, 1, &bound, nullptr) > 0;
+    if (!serviceHere()) return;
+    expecting = arrived && trafficDue_ && queued() == 0;
+  }
+}
+
+// One service on the game's thread, unless the network thread has the lock.
+bool SessionService::serviceHere() {
+  if (!lock_.try_lock()) return false;
+  lastHereMs_ = nowMs();
+  gameReceivedAt_.store(lastHereMs_, std::memory_order_relaxed);
+  serviceAndPublish(0);
+  trafficDue_ = trafficDue();
+  lock_.unlock();
+  return true;
+}
+
+// An acknowledgement of our guaranteed traffic is on its way, or the other end
+// spoke a moment ago (an exchange under way: the answer follows its
+// acknowledgement closely, and the next question follows the answer).
+bool SessionService::trafficDue() const {
+  for (const auto& member : members_) {
+    const ENetPeer& peer = *member.second;
+    if (!enet_list_empty(&peer.sentReliableCommands)) return true;
+    if (host_->serviceTime - peer.lastReceiveTime < kRecentTrafficMs) return true;
+  }
+  return false;
 }
 
 bool SessionService::takeEvent(NetEvent& out) {
@@ -749,7 +879,7 @@ void SessionService::flushReliable(int boundMs) {
         pending = true;
     }
     if (!pending) return;
-    serviceOnce(5);
+    serviceAndPublish(5);
     if (lost_) return;
   }
 }
@@ -776,7 +906,7 @@ void SessionService::close() {
     for (std::size_t i = 0; i < host_->peerCount; ++i)
       if (host_->peers[i].state != ENET_PEER_STATE_DISCONNECTED) open = true;
     if (!open) break;
-    serviceOnce(5);
+    serviceAndPublish(5);
     if (lost_) break;
   }
   for (std::size_t i = 0; i < host_->peerCount; ++i) {

@@ -11,7 +11,8 @@
 // and the owner of any id is plain to check.
 //
 // Commands run on the main thread; a network thread of the service answers
-// keep-alives and queues what arrives while the game computes or waits.
+// keep-alives and queues what arrives while the game computes or waits. A game
+// waiting on the queue in a tight loop reads the socket itself instead.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -96,6 +97,11 @@ class SessionService {
   // Number of queued events: one atomic read, no lock and no system call.
   std::uint32_t queued() const { return queued_.load(std::memory_order_acquire); }
   bool takeEvent(NetEvent& out);
+  // For a game polling the empty queue in a tight loop: reads the socket on
+  // its own thread (unless the network thread holds the lock), so arrivals do
+  // not wait for the network thread to get a processor, and sleeps (at most
+  // 1 ms) when traffic is due. The network thread stands back meanwhile.
+  void receiveHere();
 
   // Test and benchmark hook: what the other machines of the game are.
   std::size_t memberCount();
@@ -112,7 +118,8 @@ class SessionService {
   void startThread();
   void stopThread();
   void networkLoop();
-  bool serviceOnce(int timeoutMs);  // lock held by caller
+  bool serviceOnce(int timeoutMs);  // lock held by caller; arrivals collect in arrived_
+  bool serviceAndPublish(int timeoutMs);
   void handleConnect(_ENetPeer* peer, std::uint32_t data);
   void handleDisconnect(_ENetPeer* peer);
   void handlePacket(_ENetPeer* peer, const std::uint8_t* bytes, std::size_t length, bool reliableChannel);
@@ -129,7 +136,10 @@ class SessionService {
   void sendToMembers(_ENetPacket* packet, std::uint8_t channel);
   void dropStrangers();
   void push(NetEvent&& event);
+  void publish(std::vector<NetEvent>& events);
   void flushReliable(int boundMs);
+  bool trafficDue() const;  // lock held
+  bool serviceHere();
   static int interceptThunk(_ENetHost* host, void* event);
   int intercept(const std::uint8_t* bytes, std::size_t length);
   bool waitJoined(const std::function<void()>& pump, std::uint32_t deadline);
@@ -161,8 +171,14 @@ class SessionService {
   std::map<std::uint32_t, std::vector<int>> remoteByOwner_;  // in creation order
 
   std::mutex lock_;  // the ENet host and everything above
+  std::vector<NetEvent> arrived_;  // handled, not yet in the queue
   std::thread thread_;
   std::atomic<bool> stopping_{false};
+  std::atomic<std::uint32_t> gameReceivedAt_{0};
+  // Game thread only: its own reading of the socket.
+  std::uint32_t idleWaits_ = 0;
+  std::uint32_t lastHereMs_ = 0;
+  bool trafficDue_ = false;
 
   std::mutex queueLock_;
   std::deque<NetEvent> queue_;

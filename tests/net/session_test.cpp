@@ -144,3 +144,22 @@ TEST(Session, AStalledMachineIsKeptAndGetsEverything) {
   EXPECT_EQ(value(join, "host_left"), "0");
   EXPECT_EQ(value(host, "back"), "5000");
 }
+
+// Both games wait on the queue in tight loops (no Delay), so the games' own
+// threads carry the traffic: the pings all come back in order, and a machine
+// dying meanwhile is still noticed (101, not 200) within the limit.
+TEST(Session, GamesSpinningOnTheQueueKeepTalkingAndNoticeADeadMachine) {
+  auto runs = runGame({{"net_spin_host"}, {"net_spin_join", 300}});
+  const RunResult& host = runs[0];
+  const RunResult& join = runs[1];
+  ASSERT_TRUE(ended(host)) << host.err;
+  ASSERT_FALSE(join.timedOut) << join.err;
+  EXPECT_FALSE(logged(join, "still alive"));
+  EXPECT_EQ(value(host, "joined"), "100");
+  EXPECT_EQ(value(join, "answered"), "500");
+  EXPECT_EQ(value(host, "echoes"), "500");
+  int left = number(host, "left_ms");
+  EXPECT_GE(left, 0);
+  EXPECT_LE(left, 10000);
+  EXPECT_EQ(value(host, "lost"), "0");
+}
