@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -25,6 +26,19 @@ constexpr float kMaxPitch = 255.0f;
 float pitchFor(int hertz, int rate) {
   float pitch = static_cast<float>(hertz) / static_cast<float>(rate);
   return pitch < kMinPitch ? kMinPitch : pitch > kMaxPitch ? kMaxPitch : pitch;
+}
+
+// OpenAL Soft 1.19 takes one block of about 8.5 MB for a context's 256 voices
+// and writes into it without checking that it got one: a game that has used
+// up the address space (large images and banks) would crash at its first
+// sound. A context is only made when a hole well above that size is free.
+constexpr std::size_t kContextRoom = 16u << 20;
+
+bool roomForContext() {
+  void* hole = mmap(nullptr, kContextRoom, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (hole == MAP_FAILED) return false;
+  munmap(hole, kContextRoom);
+  return true;
 }
 
 void resetSource(ALuint source) {
@@ -86,6 +100,7 @@ SoundEngine* SoundEngine::open() {
   const ALCint attributes[] = {ALC_FREQUENCY, kMixRate, 0};
   ALCdevice* device = nullptr;
   ALCcontext* context = nullptr;
+  if (!roomForContext()) return nullptr;
   for (int attempt = 0; attempt < 2 && !context; ++attempt) {
     device = alcOpenDevice(nullptr);
     if (!device) continue;
@@ -98,7 +113,7 @@ SoundEngine* SoundEngine::open() {
 SoundEngine* SoundEngine::openLoopback() {
   auto openLoopbackDevice =
       reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-  if (!openLoopbackDevice) return nullptr;
+  if (!openLoopbackDevice || !roomForContext()) return nullptr;
   ALCdevice* device = openLoopbackDevice(nullptr);
   if (!device) return nullptr;
   const ALCint attributes[] = {ALC_FREQUENCY,    kMixRate,      ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,

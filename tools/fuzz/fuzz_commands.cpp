@@ -10,7 +10,8 @@
 // fresh one, so handles from ended runs come back as stale handles. A processor
 // fault inside a command (it surfaces as "Illegal memory address" and the
 // like), a sanitizer report or a hang is a failure: the plan is written to a
-// file that --replay runs again.
+// file that --replay runs again. A long run whose address space the sanitizer's
+// allocator has used up goes on in a fresh process, with a seed it prints.
 //
 //   fuzz_commands [--seconds N] [--seed S] [--debug] [--out DIR]
 //   fuzz_commands --handles       with handle checks on, a made-up handle gives
@@ -41,6 +42,7 @@
 
 #include "lang/kr_string.h"
 #include "runtime/runtime_api.h"
+#include "tools/fuzz/fuzz_random.h"
 
 namespace {
 
@@ -318,21 +320,7 @@ bool parsePlan(const std::string& text, const std::vector<Command>& commands, Pl
 // ---------------------------------------------------------------------------
 // Generating hostile arguments.
 
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint32_t next() {  // splitmix64
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 16);
-  }
-  std::uint32_t below(std::uint32_t n) { return n ? next() % n : 0; }
-  bool chance(std::uint32_t percent) { return below(100) < percent; }
-
- private:
-  std::uint64_t state_;
-};
+using krfuzz::Random;
 
 template <class T, std::size_t N>
 const T& pick(Random& r, const T (&items)[N]) {
@@ -824,6 +812,26 @@ std::vector<std::string> planFiles(const std::string& path) {
   return files;
 }
 
+// Under ASan the 32-bit allocator keeps, for the life of the process, every
+// 1 MB region it once gave to small blocks: plans that asked for thousands of
+// small image frames leave the address space used up for good, and then a
+// large request kills the process inside the sanitizer. A long run goes on in
+// a fresh process before that; in a normal build the space always comes back.
+constexpr std::uint64_t kFreshProcessBelow = 256u << 20;
+
+std::uint64_t largestFreeRange() {
+  std::ifstream maps("/proc/self/maps");
+  std::uint64_t largest = 0, end = 0x10000;  // below 64 KB nothing is mapped
+  std::string line;
+  while (std::getline(maps, line)) {
+    unsigned long long from = 0, to = 0;
+    if (std::sscanf(line.c_str(), "%llx-%llx", &from, &to) != 2) continue;
+    if (from > end) largest = std::max<std::uint64_t>(largest, from - end);
+    end = std::max<std::uint64_t>(end, to);
+  }
+  return std::max<std::uint64_t>(largest, end < (1ull << 32) ? (1ull << 32) - end : 0);
+}
+
 int usage() {
   std::fputs("Usage: fuzz_commands [--seconds N] [--seed S] [--debug] [--out DIR]\n"
              "       fuzz_commands --handles [--out DIR]\n"
@@ -884,6 +892,8 @@ int main(int argc, char** argv) {
   std::string planFile = outDir + "/fuzz-commands-" + mode + ".txt";
   bool ok = true;
   std::size_t calls = 0, plans = 0;
+  std::uint64_t freshSeed = 0;
+  double secondsLeft = 0;
 
   if (!replays.empty()) {
     for (const std::string& arg : replays) {
@@ -925,17 +935,32 @@ int main(int argc, char** argv) {
                 seconds);
     Random random(seed);
     long deadline = nowMs() + static_cast<long>(seconds * 1000);
-    while (ok && nowMs() < deadline) {
+    while (ok && nowMs() < deadline && !freshSeed) {
       Plan plan = randomPlan(random, commands, debug, 200);
       ok = runPlan(plan, planFile);
       calls += plan.calls.size();
       ++plans;
+      if (largestFreeRange() < kFreshProcessBelow) freshSeed = random.next() | std::uint64_t{random.next()} << 32;
     }
+    secondsLeft = static_cast<double>(deadline - nowMs()) / 1000;
   }
   std::printf("fuzz_commands: %zu calls in %zu plans, %s\n", calls, plans, ok ? "no faults" : "FAILED");
   for (const auto& e : gErrorCounts) std::printf("  %6d x %s\n", e.second, e.first.c_str());
   gRuntime->shutdown();
   if (fchdir(gSandbox) == 0 && chdir("/") == 0) removeTree(sandbox);
   if (ok) unlink(planFile.c_str());
+  if (ok && freshSeed && secondsLeft > 1) {
+    std::string seedText = std::to_string(freshSeed), secondsText = std::to_string(secondsLeft);
+    std::printf("fuzz_commands: the address space is used up; going on in a fresh process\n");
+    std::fflush(stdout);
+    std::vector<const char*> args = {argv[0], "--seconds", secondsText.c_str(), "--seed", seedText.c_str(),
+                                     "--out", outDir.c_str()};
+    if (debug) args.push_back("--debug");
+    args.push_back(nullptr);
+    close(gSandbox);
+    if (chdir(here.c_str()) == 0) execv("/proc/self/exe", const_cast<char* const*>(args.data()));
+    std::perror("fuzz_commands: no fresh process");
+    return 1;
+  }
   return ok ? 0 : 1;
 }
