@@ -172,6 +172,13 @@ void tileFrame(int image, int x, int y, int frame, bool solid) {
 void transformImage(Image& image, float a, float b, float c, float d) {
   GraphicsDevice* dev = device();
   if (!dev) return;
+  // Frames past the budget CreateImage keeps leave the image as it was, at once
+  // (a scale by -720 of 38 small frames asked for 2 GB and seconds of drawing).
+  if (!image.frames.empty()) {
+    const Canvas* first = image.frames.front();
+    TransformPlan plan = planTransform(first->width(), first->height(), 0, 0, a, b, c, d);
+    if (!plan.valid || !framesFit(plan.width, plan.height, static_cast<std::int64_t>(image.frames.size()))) return;
+  }
   std::vector<Canvas*> made;
   try {
     made.reserve(image.frames.size());

@@ -336,6 +336,9 @@ TEST(ImageTransforms, SizesHandlesAndDegenerateValues) {
   EXPECT_EQ(number(r, "rotated"), 10040);
   EXPECT_EQ(number(r, "rotated_0"), 10040);
   EXPECT_EQ(number(r, "degenerate_kept"), 12008);
+  EXPECT_EQ(number(r, "over_budget_kept"), 20017);
+  EXPECT_LT(number(r, "over_budget_ms"), 500);
+  EXPECT_EQ(number(r, "mirrored"), 40051);
   EXPECT_EQ(values(r, "frame_buffer"), (std::vector<std::string>{"1", "1", "1"}));
   EXPECT_EQ(value(r, "tform_front"), "1");
   EXPECT_EQ(number(r, "tform_size"), 24016);

@@ -2,7 +2,7 @@
 #include "img_util.h"
 
 void __MAIN(void) {
-  int img, i;
+  int img, big, i;
   _fgraphics(320, 200, 32, 2);
   img = _fcreateimage(10, 10, 2);
   _fhandleimage(img, 5, 5);
@@ -32,6 +32,16 @@ void __MAIN(void) {
   _fresizeimage(img, 0.0f, 5.0f);
   logValue("degenerate_kept", _fimagewidth(img) * 1000 + _fimageheight(img));
   for (i = 0; i < 3; ++i) logValue("frame_buffer", _fimagebuffer(img, i) != 0);
+
+  /* Frames that would pass the budget of all frames leave the image as it was
+   * (38 frames scaled by -720.5 x -56.75 would take about 2 GB). */
+  big = _fcreateimage(20, 17, 38);
+  i = _fmillisecs();
+  _fscaleimage(big, floatBits(0xC4342000u), floatBits(0xC2630000u));
+  logValue("over_budget_kept", _fimagewidth(big) * 1000 + _fimageheight(big));
+  logValue("over_budget_ms", _fmillisecs() - i);
+  _fscaleimage(big, -2.0f, -3.0f);
+  logValue("mirrored", _fimagewidth(big) * 1000 + _fimageheight(big));
 
   /* The current buffer leaves a transformed frame for the front buffer. */
   _fsetbuffer(_fimagebuffer(img, 1));
