@@ -364,20 +364,6 @@ TEST(DemoGame, ShotsArePannedToTheShip) {
   EXPECT_GT(leaningRight, 2) << "left/right:" << ratios;
 }
 
-namespace {
-
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, p)) out += buffer;
-  pclose(p);
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
-
-}  // namespace
 
 // A person at a real X screen: Enter on the title, a name typed into Input,
 // the ship steered left with the mouse, then right with the keyboard while
@@ -393,10 +379,10 @@ TEST(DemoGame, APersonTypesTheirNameAndPlaysWithMouseAndKeyboard) {
     return play(dir, "assets=" + kAssets + "\n", options);
   });
   std::string x = "DISPLAY=" + server.display() + " ";
-  std::string window = shell(x + "timeout 20 xdotool search --sync --name 'Korrin Rocks' | head -1");
+  std::string window = shellOutput(x + "timeout 20 xdotool search --sync --name 'Korrin Rocks' | head -1");
   ASSERT_FALSE(window.empty());
   auto step = [&](const std::string& what, int waitMs) {
-    shell(x + "xdotool " + what);
+    shellOutput(x + "xdotool " + what);
     usleep(waitMs * 1000);
   };
   step("mousemove --window " + window + " 320 240", 1500);

@@ -19,19 +19,9 @@
 #include "tests/support/xvfb_server.h"
 
 using namespace nettest;
+using krtest::shellOutput;
 
 namespace {
-
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, p)) out += buffer;
-  pclose(p);
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
 
 // Positions inside the dialog, in pixels from dialog units (x * 6 / 4, y * 13 / 8).
 const char* kOpenConnections = "30 42";
@@ -94,17 +84,17 @@ Ink inkOfCapture(const std::string& xwd, const SDL_Rect& r) {
 class Dialog {
  public:
   explicit Dialog(const std::string& display) : env_("DISPLAY=" + display + " ") {
-    window_ = shell(env_ + "timeout 15 xdotool search --sync --name 'Start Multiplayer Game' | head -1");
+    window_ = shellOutput(env_ + "timeout 15 xdotool search --sync --name 'Start Multiplayer Game' | head -1");
   }
   bool found() const { return !window_.empty(); }
   void click(const char* at, int times = 1) {
-    shell(env_ + "xdotool mousemove --window " + window_ + " " + at + " click --repeat " + std::to_string(times) +
+    shellOutput(env_ + "xdotool mousemove --window " + window_ + " " + at + " click --repeat " + std::to_string(times) +
           " --delay 80 1");
     usleep(200000);
   }
   // The window's pixels as xwd writes them; empty when it cannot.
   std::string capture(const std::string& path) {
-    shell(env_ + "xwd -silent -id " + window_ + " -out " + path);
+    shellOutput(env_ + "xwd -silent -id " + window_ + " -out " + path);
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
@@ -120,7 +110,7 @@ class Dialog {
     return ink;
   }
   void type(const std::string& text) {
-    shell(env_ + "xdotool type --delay 20 '" + text + "'");
+    shellOutput(env_ + "xdotool type --delay 20 '" + text + "'");
     usleep(200000);
   }
 

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -43,6 +44,17 @@ TempDir::~TempDir() {
   std::string command = "rm -rf '" + path_ + "'";
   if (std::system(command.c_str()) != 0) {
   }
+}
+
+std::string shellOutput(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, p)) out += buffer;
+  pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
 }
 
 std::string readFile(const std::string& path) {

@@ -61,4 +61,7 @@ class TempDir {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
+// Standard output of a shell command, trailing newlines and spaces dropped.
+std::string shellOutput(const std::string& command);
+
 }  // namespace krtest
