@@ -100,7 +100,8 @@ class SessionService {
   // For a game polling the empty queue in a tight loop: reads the socket on
   // its own thread (unless the network thread holds the lock), so arrivals do
   // not wait for the network thread to get a processor, and sleeps (at most
-  // 1 ms) when traffic is due. The network thread stands back meanwhile.
+  // 1 ms, as a batch thread) when traffic is due. The network thread stands
+  // back meanwhile.
   void receiveHere();
 
   // Test and benchmark hook: what the other machines of the game are.
