@@ -175,8 +175,8 @@ bool cutOffFrom(std::uint32_t hostNetOrder) {
 // first thing to wake it is usually the other end's acknowledgement, sent the
 // moment our message arrived there and just before the answer: on a shared
 // processor, preempting then only held up the answer, a switch there and back
-// per round trip (a third of the round trips' time). Only a thread of the normal policy
-// is changed, and it is changed back before the game goes on.
+// per round trip (a third of the round trips' time). Only a thread of the
+// normal policy is changed, and it is changed back before the game goes on.
 class PatientWait {
  public:
   explicit PatientWait(bool waiting) {
@@ -382,10 +382,7 @@ void SessionService::networkLoop() {
       }
       // Published last, under the lock, so arrivals keep their order whichever
       // thread read them; a game answering at once waits only for this.
-      if (!arrived_.empty()) {
-        publish(arrived_);
-        arrived_.clear();
-      }
+      publishArrived();
     }
     if (gameReading) {
       std::this_thread::sleep_for(std::chrono::milliseconds(kGameReceivingMs - sinceGame));
@@ -439,10 +436,7 @@ bool SessionService::serviceOnce(int timeoutMs) {
 // A service pass that publishes what it produced (lock held).
 bool SessionService::serviceAndPublish(int timeoutMs) {
   bool ok = serviceOnce(timeoutMs);
-  if (!arrived_.empty()) {
-    publish(arrived_);
-    arrived_.clear();
-  }
+  publishArrived();
   return ok;
 }
 
@@ -724,9 +718,10 @@ void SessionService::dropStrangers() {
 
 void SessionService::push(NetEvent&& event) { arrived_.push_back(std::move(event)); }
 
-void SessionService::publish(std::vector<NetEvent>& events) {
+void SessionService::publishArrived() {
+  if (arrived_.empty()) return;
   std::lock_guard<std::mutex> g(queueLock_);
-  for (NetEvent& event : events) {
+  for (NetEvent& event : arrived_) {
     std::size_t bytes = event.data.size() + 32;
     if (queue_.size() >= kMaxQueuedEvents || queuedBytes_ + bytes > kMaxQueuedBytes) {
       if (event.kind == NetEvent::Message) continue;  // notices are kept: they are few and small
@@ -734,6 +729,7 @@ void SessionService::publish(std::vector<NetEvent>& events) {
     queuedBytes_ += bytes;
     queue_.push_back(std::move(event));
   }
+  arrived_.clear();
   queued_.store(static_cast<std::uint32_t>(queue_.size()), std::memory_order_release);
 }
 

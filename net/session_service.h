@@ -137,7 +137,7 @@ class SessionService {
   void sendToMembers(_ENetPacket* packet, std::uint8_t channel);
   void dropStrangers();
   void push(NetEvent&& event);
-  void publish(std::vector<NetEvent>& events);
+  void publishArrived();  // lock held: arrived_ into the queue, in order
   void flushReliable(int boundMs);
   bool trafficDue() const;  // lock held
   bool serviceHere();
