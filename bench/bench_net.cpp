@@ -101,67 +101,85 @@ char waitKind(ENetHost* host, char kind) {
 }
 
 struct Figures {
-  double pingpongMs, streamMs, bigMs, idleNs;
+  double streamMs, bigMs, idleNs;
 };
 
-void plainPingPong(ENetHost* client, ENetPeer* peer, int trips) {
-  for (int i = 0; i < trips; ++i) {
-    sendKind(peer, 1, 17);
-    enet_host_flush(client);
-    waitKind(client, 1);
-  }
-}
+// A plain pair: the server forked (on a processor of its own choosing, or
+// anywhere with -1) and the client connected to it.
+struct PlainPair {
+  pid_t child;
+  ENetHost* client;
+  ENetPeer* peer;
+};
 
-// The plain pair's figures. With a placement, only the ping-pong rate after a
-// warm-up, both processes placed as it says.
-Figures plainPair(int port, const Placement* placement = nullptr) {
-  pid_t child = fork();
-  if (child == 0) plainServer(port, placement ? placement->serverCpu : -1);
-  if (placement) pinTo(placement->clientCpu);
+PlainPair startPlainPair(int port, int serverCpu) {
+  PlainPair pair;
+  pair.child = fork();
+  if (pair.child == 0) plainServer(port, serverCpu);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  ENetHost* client = enet_host_create(nullptr, 1, 2, 0, 0);
+  pair.client = enet_host_create(nullptr, 1, 2, 0, 0);
   ENetAddress address;
   enet_address_set_host_ip(&address, "127.0.0.1");
   address.port = static_cast<enet_uint16>(port);
-  ENetPeer* peer = enet_host_connect(client, &address, 2, 0);
+  pair.peer = enet_host_connect(pair.client, &address, 2, 0);
   ENetEvent e;
-  while (enet_host_service(client, &e, 100) <= 0 || e.type != ENET_EVENT_TYPE_CONNECT) {
+  while (enet_host_service(pair.client, &e, 100) <= 0 || e.type != ENET_EVENT_TYPE_CONNECT) {
   }
+  return pair;
+}
+
+void endPlainPair(PlainPair& pair) {
+  sendKind(pair.peer, 9, 1);
+  enet_host_flush(pair.client);
+  waitpid(pair.child, nullptr, 0);
+  enet_host_destroy(pair.client);
+}
+
+void plainPingPong(PlainPair& pair, int trips) {
+  for (int i = 0; i < trips; ++i) {
+    sendKind(pair.peer, 1, 17);
+    enet_host_flush(pair.client);
+    waitKind(pair.client, 1);
+  }
+}
+
+// The plain pair's ping-pong after a warm-up, both processes placed as asked.
+double plainPingPongMs(int port, const Placement& placement) {
+  pinTo(placement.clientCpu);
+  PlainPair pair = startPlainPair(port, placement.serverCpu);
+  plainPingPong(pair, kWarmupTrips);
+  auto t = Clock::now();
+  plainPingPong(pair, kTimedTrips);
+  double ms = msSince(t);
+  endPlainPair(pair);
+  pinTo(-1);
+  return ms;
+}
+
+// The plain pair's stream, large messages and idle service.
+Figures plainFigures(int port) {
+  PlainPair pair = startPlainPair(port, -1);
   Figures f{};
-  if (placement) {
-    plainPingPong(client, peer, kWarmupTrips);
-    auto t = Clock::now();
-    plainPingPong(client, peer, kTimedTrips);
-    f.pingpongMs = msSince(t);
-    sendKind(peer, 9, 1);
-    enet_host_flush(client);
-    waitpid(child, nullptr, 0);
-    enet_host_destroy(client);
-    pinTo(-1);
-    return f;
-  }
+  ENetEvent e;
   auto t = Clock::now();
   for (int i = 0; i < 100000; ++i) {
-    sendKind(peer, 2, 33);
-    enet_host_service(client, &e, 0);
+    sendKind(pair.peer, 2, 33);
+    enet_host_service(pair.client, &e, 0);
     if (e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
   }
-  waitKind(client, 3);
+  waitKind(pair.client, 3);
   f.streamMs = msSince(t);
   t = Clock::now();
   for (int i = 0; i < 10; ++i) {
-    sendKind(peer, 4, 1 << 20);
-    enet_host_flush(client);
-    waitKind(client, 4);
+    sendKind(pair.peer, 4, 1 << 20);
+    enet_host_flush(pair.client);
+    waitKind(pair.client, 4);
   }
   f.bigMs = msSince(t);
   t = Clock::now();
-  for (int i = 0; i < 100000; ++i) enet_host_service(client, &e, 0);
+  for (int i = 0; i < 100000; ++i) enet_host_service(pair.client, &e, 0);
   f.idleNs = msSince(t) * 1e6 / 100000;
-  sendKind(peer, 9, 1);
-  enet_host_flush(client);
-  waitpid(child, nullptr, 0);
-  enet_host_destroy(client);
+  endPlainPair(pair);
   return f;
 }
 
@@ -198,7 +216,7 @@ std::vector<krtest::RunResult> runTogether(const std::vector<ModuleRun>& modules
 double pingPongRatio(const Placement& placement, int port, int rounds) {
   std::vector<double> ratios;
   for (int round = 0; round < rounds; ++round) {
-    double plainMs = plainPair(port + 7, &placement).pingpongMs;
+    double plainMs = plainPingPongMs(port + 7, placement);
     auto ping = runTogether({{"net_bench_server", 0, placement.serverCpu}, {"net_bench_ping", 300, placement.clientCpu}},
                             port + 32 + round * 8);
     double ms = logged(ping[1], "pingpong_4000_ms");
@@ -215,7 +233,7 @@ int main() {
   enet_initialize();
   sched_getaffinity(0, sizeof gAllowed, &gAllowed);
   int port = 30000 + getpid() % 2000 * 8;
-  Figures plain = plainPair(port + 7);
+  Figures plain = plainFigures(port + 7);
   auto runs = runTogether({{"net_bench_server", 0}, {"net_bench_client", 300}}, port);
   const krtest::RunResult& server = runs[0];
   const krtest::RunResult& client = runs[1];

@@ -1,13 +1,9 @@
-/* The runtime side of the benchmark, measuring client: join, ping-pong,
- * stream, large messages, latency under load, idle polling. */
+/* The runtime side of the benchmark, measuring client: join, stream, large
+ * messages, latency under load, idle polling (ping-pong has rounds of its own,
+ * net_bench_ping). */
 #include "net_util.h"
 
 static krString* big;
-
-static int waitFor(int type) {
-  for (;;)
-    if (_frecvnetmsg() && _fnetmsgtype() == type) return _fnetmsgfrom();
-}
 
 void __MAIN(void) {
   int me, server, i, start, players[8];
@@ -15,25 +11,18 @@ void __MAIN(void) {
   logValue("join", joinRetrying("Kr Bench", "127.0.0.1"));
   logValue("join_ms", _fmillisecs() - start);
   me = _fcreatenetplayer(S("client"));
-  server = waitFor(100);
-
-  start = _fmillisecs();
-  for (i = 0; i < 2000; ++i) {
-    _fsendnetmsg(1, S("0123456789abcdef"), me, server, 1);
-    waitFor(1);
-  }
-  logValue("pingpong_2000_ms", _fmillisecs() - start);
+  server = spinFrom(100);
 
   start = _fmillisecs();
   for (i = 0; i < 100000; ++i) _fsendnetmsg(2, S("0123456789abcdef0123456789abcdef"), me, server, 1);
-  waitFor(3);
+  spinFrom(3);
   logValue("stream_100000_ms", _fmillisecs() - start);
 
   __krStrStore(&big, _fstring(S("0123456789abcdef"), 65536));
   start = _fmillisecs();
   for (i = 0; i < 10; ++i) {
     _fsendnetmsg(4, __krStrLoad(&big), me, server, 1);
-    waitFor(4);
+    spinFrom(4);
   }
   logValue("big_10_ms", _fmillisecs() - start);
 
@@ -45,7 +34,7 @@ void __MAIN(void) {
     _fdelay(1);
   }
   _fsendnetmsg(6, S("report"), me, server, 1);
-  waitFor(6);
+  spinFrom(6);
 
   start = _fmillisecs();
   for (i = 0; i < 10000000; ++i) _frecvnetmsg();

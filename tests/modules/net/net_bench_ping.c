@@ -3,16 +3,11 @@
  * more and leaves. */
 #include "net_util.h"
 
-static int waitFor(int type) {
-  for (;;)
-    if (_frecvnetmsg() && _fnetmsgtype() == type) return _fnetmsgfrom();
-}
-
 static void pingPong(int me, int server, int count) {
   int i;
   for (i = 0; i < count; ++i) {
     _fsendnetmsg(1, S("0123456789abcdef"), me, server, 1);
-    waitFor(1);
+    spinFrom(1);
   }
 }
 
@@ -20,7 +15,7 @@ void __MAIN(void) {
   int me, server, start;
   logValue("join", joinRetrying("Kr Bench", "127.0.0.1"));
   me = _fcreatenetplayer(S("pinger"));
-  server = waitFor(100);
+  server = spinFrom(100);
   pingPong(me, server, 1000);
   start = _fmillisecs();
   pingPong(me, server, 4000);

@@ -18,13 +18,6 @@ static int threadPolicy(void) {
   return at ? __krStrToInt(_fmid(__krStrLoad(&statLine), at + 1, 1)) : -1;
 }
 
-static int spinType(int type, int ms) {
-  int until = _fmillisecs() + ms;
-  while (_fmillisecs() - until < 0)
-    if (_frecvnetmsg() && _fnetmsgtype() == type) return type;
-  return -9999;
-}
-
 void __MAIN(void) {
   int me, t, mark = 0, echoes = 0, lost = 0, left = 0, until;
   logValue("host", _fhostnetgame(S("Kr Spin")));

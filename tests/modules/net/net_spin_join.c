@@ -2,13 +2,6 @@
  * dies without a word. */
 #include "net_util.h"
 
-static int spinType(int type, int ms) {
-  int until = _fmillisecs() + ms;
-  while (_fmillisecs() - until < 0)
-    if (_frecvnetmsg() && _fnetmsgtype() == type) return type;
-  return -9999;
-}
-
 void __MAIN(void) {
   int me, host, i, answered = 0;
   logValue("join", joinRetrying("Kr Spin", "127.0.0.1"));

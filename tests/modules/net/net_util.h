@@ -65,6 +65,22 @@ static inline int waitType(int type, int ms) {
   return -9999;
 }
 
+/* Polls in a tight loop (no Delay) for a message of the given type, skipping
+ * others; its type, or -9999 when none came within ms. */
+static inline int spinType(int type, int ms) {
+  int until = _fmillisecs() + ms;
+  while (_fmillisecs() - until < 0)
+    if (_frecvnetmsg() && _fnetmsgtype() == type) return type;
+  return -9999;
+}
+
+/* As spinType with no limit (the benchmarks, whose runner bounds the run);
+ * the sender's id. */
+static inline int spinFrom(int type) {
+  for (;;)
+    if (_frecvnetmsg() && _fnetmsgtype() == type) return _fnetmsgfrom();
+}
+
 /* Joins, retrying while the host may still be starting. */
 static inline int joinRetrying(const char* name, const char* address) {
   int tries;
