@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -145,15 +144,6 @@ int readDecodeReply(const DecoderProcess& process, DecodeReply& reply) {
   if (n < static_cast<ssize_t>(sizeof reply)) return 0;
   recv(process.fd, &reply, sizeof reply, 0);
   return reply.magic == kDecodeMagic ? 1 : -1;
-}
-
-bool waitReadable(const DecoderProcess& process, int timeoutMs) {
-  pollfd p = {process.fd, POLLIN, 0};
-  for (;;) {
-    int rc = poll(&p, 1, timeoutMs);
-    if (rc >= 0) return rc > 0;
-    if (errno != EINTR) return false;
-  }
 }
 
 }  // namespace audio

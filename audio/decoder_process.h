@@ -53,8 +53,6 @@ bool sendDecodeRequest(const DecoderProcess& process, const std::string& hostPat
 // Reads the reply when it is there: 1 read, 0 not yet, -1 the decoder is gone
 // or answered nonsense.
 int readDecodeReply(const DecoderProcess& process, DecodeReply& reply);
-// Waits up to timeoutMs for the socket to become readable.
-bool waitReadable(const DecoderProcess& process, int timeoutMs);
 
 std::string decoderExecutable();
 

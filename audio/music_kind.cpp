@@ -59,12 +59,6 @@ int readFileHead(const std::string& hostPath, std::uint8_t (&head)[kSongHeadByte
   return size;
 }
 
-SongFormat recogniseSongFile(const std::string& hostPath) {
-  std::uint8_t head[kSongHeadBytes];
-  int size = readFileHead(hostPath, head);
-  return size > 0 ? recogniseSong(head, static_cast<std::size_t>(size)) : SongFormat::kNone;
-}
-
 namespace {
 
 std::uint32_t le16(const std::uint8_t* p) { return p[0] | p[1] << 8; }

@@ -15,11 +15,8 @@ constexpr std::size_t kSongHeadBytes = 1084;
 
 SongFormat recogniseSong(const std::uint8_t* head, std::size_t size);
 
-// Reads the head of a regular file (never a device or a pipe) and recognises it.
-SongFormat recogniseSongFile(const std::string& hostPath);
-
-// Reads up to kSongHeadBytes from the start of a regular file, in one read.
-// -1 when it is missing, unreadable or not a regular file.
+// Reads up to kSongHeadBytes from the start of a regular file (never a device
+// or a pipe). -1 when it is missing, unreadable or not a regular file.
 int readFileHead(const std::string& hostPath, std::uint8_t (&head)[kSongHeadBytes]);
 
 // True for the common stream headers whose format and values can be checked

@@ -53,7 +53,8 @@ TEST(SongHeaders, OnlyTheFormatsTheRuntimeKnowsAreSongs) {
   EXPECT_EQ(recognise(std::string("MThd\0\0\0\7", 8) + std::string(10, '\0')), SongFormat::kNone);
   EXPECT_EQ(recognise(std::string("\x1f\x8b\x08\0", 4) + xm), SongFormat::kNone);  // packed
   EXPECT_EQ(recognise(""), SongFormat::kNone);
-  EXPECT_EQ(recogniseSongFile("/dev/zero"), SongFormat::kNone);
+  std::uint8_t head[kSongHeadBytes];
+  EXPECT_EQ(readFileHead("/dev/zero", head), -1) << "a device is never read";
 }
 
 TEST(SongHeaders, StreamMarkersAnywhereInAnyCase) {
