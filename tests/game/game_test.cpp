@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <future>
 #include <map>
 #include <sstream>
@@ -15,10 +14,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/audio/audio_files.h"
 #include "tests/support/module_runner.h"
 #include "tests/support/xvfb_server.h"
 
 using namespace krtest;
+using audiotest::Recording;
+using audiotest::readRecording;
+using audiotest::rms;
+using audiotest::waveConfig;
 
 namespace {
 
@@ -232,62 +236,13 @@ TEST(DemoGame, TwoCopiesPlayOneRoundOverTheNetwork) {
 
 namespace {
 
-// What OpenAL Soft's wave backend recorded: interleaved samples of -1..1
-// (from 32-bit float or 16-bit files).
-struct Recording {
-  int channels = 0, rate = 0;
-  std::vector<float> samples;
-};
-
-Recording readRecording(const std::string& wav) {
-  Recording rec;
-  int bits = 0;
-  for (std::size_t pos = 12; pos + 8 <= wav.size();) {
-    std::uint32_t size;
-    std::memcpy(&size, wav.data() + pos + 4, 4);
-    std::string id = wav.substr(pos, 4);
-    const char* body = wav.data() + pos + 8;
-    if (id == "fmt " && size >= 16) {
-      std::uint16_t c, b;
-      std::memcpy(&c, body + 2, 2), std::memcpy(&rec.rate, body + 4, 4), std::memcpy(&b, body + 14, 2);
-      rec.channels = c, bits = b;
-    } else if (id == "data" && rec.channels > 0 && rec.rate > 0 && (bits == 32 || bits == 16)) {
-      std::size_t count = std::min<std::size_t>(size, wav.size() - pos - 8) / (bits / 8);
-      for (std::size_t i = 0; i < count; ++i) {
-        if (bits == 32) {
-          float f;
-          std::memcpy(&f, body + i * 4, 4);
-          rec.samples.push_back(f);
-        } else {
-          std::int16_t h;
-          std::memcpy(&h, body + i * 2, 2);
-          rec.samples.push_back(h / 32768.0f);
-        }
-      }
-      break;
-    }
-    pos += 8 + size + (size & 1);
-  }
-  return rec;
-}
-
-// Loudness of one channel (or of all, channel -1) in each window.
+// Loudness of one channel (0 left, 1 right) or of both (-1) in each window.
 std::vector<double> levels(const Recording& rec, double windowSeconds, int channel = -1) {
   std::vector<double> out;
-  if (rec.channels < 1) return out;
   std::size_t frames = static_cast<std::size_t>(rec.rate * windowSeconds);
-  std::size_t total = rec.samples.size() / rec.channels;
-  for (std::size_t start = 0; frames && start + frames <= total; start += frames) {
-    double sum = 0;
-    int used = 0;
-    for (std::size_t f = start; f < start + frames; ++f)
-      for (int c = 0; c < rec.channels; ++c)
-        if (channel < 0 || c == channel) {
-          double v = rec.samples[f * rec.channels + c];
-          sum += v * v;
-          ++used;
-        }
-    out.push_back(std::sqrt(sum / used));
+  for (std::size_t start = 0; frames && start + frames <= rec.left.size(); start += frames) {
+    double left = rms(rec.left, start, start + frames), right = rms(rec.right, start, start + frames);
+    out.push_back(channel == 0 ? left : channel == 1 ? right : std::sqrt((left * left + right * right) / 2));
   }
   return out;
 }
@@ -306,12 +261,10 @@ SoundRun recordWithOnly(const std::vector<std::string>& sounds, const std::strin
   std::vector<std::string> files = {"ship.png", "ship2.png", "rock.png", "boom.png", "bullet.png"};
   files.insert(files.end(), sounds.begin(), sounds.end());
   for (const std::string& name : files) writeFile(assets + "/" + name, readFile(kAssets + "/" + name));
-  writeFile(dir.file("alsoft.conf"), "[general]\nchannels=stereo\nfrequency=44100\n[wave]\nfile=" +
-                                          dir.file("mix.wav") + "\n");
   RunOptions options;
-  options.env = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + dir.file("alsoft.conf")};
+  options.env = {"ALSOFT_DRIVERS=wave", waveConfig(dir.file("alsoft.conf"), dir.file("mix.wav"))};
   RunResult r = play(dir, "attract_rounds=1\n" + config + "assets=" + assets + "\n", options);
-  return SoundRun{readRecording(readFile(dir.file("mix.wav"))), r.err, endedCleanly(r)};
+  return SoundRun{readRecording(dir.file("mix.wav")), r.err, endedCleanly(r)};
 }
 
 std::string shown(const std::vector<double>& values) {

@@ -24,10 +24,7 @@ std::vector<std::string> values(const RunResult& r, const std::string& label) {
   return found;
 }
 
-std::string value(const RunResult& r, const std::string& label) {
-  auto v = values(r, label);
-  return v.empty() ? "(missing)" : v.front();
-}
+std::string value(const RunResult& r, const std::string& label) { return r.value(label); }
 
 long long number(const RunResult& r, const std::string& label) { return std::atoll(value(r, label).c_str()); }
 

@@ -3,7 +3,6 @@
 // meet each other's games.
 #pragma once
 #include <algorithm>
-#include <cstdlib>
 #include <future>
 #include <string>
 #include <thread>
@@ -56,12 +55,8 @@ inline std::vector<std::string> valuesOf(const RunResult& r, const std::string& 
   return values;
 }
 
-inline std::string value(const RunResult& r, const std::string& label) {
-  auto v = valuesOf(r, label);
-  return v.empty() ? "(missing)" : v.front();
-}
-
-inline int number(const RunResult& r, const std::string& label) { return std::atoi(value(r, label).c_str()); }
+inline std::string value(const RunResult& r, const std::string& label) { return r.value(label); }
+inline int number(const RunResult& r, const std::string& label) { return r.number(label); }
 
 inline bool logged(const RunResult& r, const std::string& line) {
   auto logs = r.logs();

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "tests/support/module_runner.h"
 
@@ -29,14 +28,6 @@ bool shell(const std::string& command, std::string* output = nullptr) {
   return status == 0;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) out.push_back(line);
-  return out;
-}
-
 bool isExecutable(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR);
@@ -46,7 +37,7 @@ bool isExecutable(const std::string& path) {
 std::vector<std::string> sourceHeaders() {
   std::string list;
   shell("cd '" KR_SOURCE_DIR "/include' && ls korrin.h korrin_runtime.h korrin/*.h", &list);
-  return lines(list);
+  return splitLines(list);
 }
 
 // Runs the tools of an installed tree: a module through its krrun, its check,
@@ -105,7 +96,7 @@ void expectContents(const std::string& deb) {
   std::string listing;
   ASSERT_TRUE(shell("dpkg-deb -c '" + deb + "' | awk '{print $6}'", &listing));
   std::set<std::string> files;
-  for (const std::string& line : lines(listing)) files.insert(line);
+  for (const std::string& line : splitLines(listing)) files.insert(line);
   std::vector<std::string> tools;
   for (const std::string& f : files)
     if (f.compare(0, 10, "./usr/bin/") == 0 && f.size() > 10) tools.push_back(f.substr(10));
@@ -132,7 +123,7 @@ void expectContents(const std::string& deb) {
 void expectDesktopIntegration(const TempDir& root) {
   std::string warnings;
   ASSERT_TRUE(shell("cd '" + root.path() + "/usr/share/man/man1' && ls *.1.gz", &warnings));
-  for (const std::string& page : lines(warnings)) {
+  for (const std::string& page : splitLines(warnings)) {
     std::string out;
     EXPECT_TRUE(shell("zcat '" + root.path() + "/usr/share/man/man1/" + page + "' | groff -man -Tutf8 -ww -z",
                       &out));

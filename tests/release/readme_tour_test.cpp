@@ -40,17 +40,9 @@ std::vector<Block> sectionBlocks(const std::string& markdown, const std::string&
   return blocks;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) out.push_back(line);
-  return out;
-}
-
 // True when every expected line appears in the output, in order.
 bool showsInOrder(const std::string& output, const std::vector<std::string>& expected) {
-  std::vector<std::string> got = lines(output);
+  std::vector<std::string> got = splitLines(output);
   std::size_t at = 0;
   for (const std::string& want : expected) {
     while (at < got.size() && got[at] != want) ++at;
@@ -93,7 +85,7 @@ TEST(ReadmeTour, EveryCommandWorksAsWritten) {
       EXPECT_FALSE(last.errContains("debugError")) << last.err;
     } else if (info.size() == 1 && info[0] == "text") {
       ASSERT_TRUE(ranLast) << "a text block must follow a shell block:\n" << block.body;
-      EXPECT_TRUE(showsInOrder(last.out + last.err, lines(block.body)))
+      EXPECT_TRUE(showsInOrder(last.out + last.err, splitLines(block.body)))
           << "expected:\n" << block.body << "got:\n" << last.out << last.err;
       ranLast = false;
       ++checked;

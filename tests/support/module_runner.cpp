@@ -17,10 +17,8 @@ namespace krtest {
 
 std::vector<std::string> RunResult::logs() const {
   std::vector<std::string> lines;
-  std::istringstream in(err);
-  std::string line;
   const std::string prefix = "debugLog: ";
-  while (std::getline(in, line))
+  for (const std::string& line : splitLines(err))
     if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
   return lines;
 }
@@ -55,6 +53,14 @@ std::string shellOutput(const std::string& command) {
   pclose(p);
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
   return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
 }
 
 std::string readFile(const std::string& path) {

@@ -64,4 +64,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 // Standard output of a shell command, trailing newlines and spaces dropped.
 std::string shellOutput(const std::string& command);
 
+// The lines of a text, without their line feeds.
+std::vector<std::string> splitLines(const std::string& text);
+
 }  // namespace krtest
